@@ -1,0 +1,13 @@
+// The pattern table and the table of lines read back.
+#include "engine/engine.h"
+
+namespace engine {
+
+runtime::Text PatternTable[TableEntries];
+runtime::Text ReadBackTable[TableEntries];
+
+void FillPatternTable() {
+  for (std::int64_t i = 0; i < LinesPerFile; ++i) PatternTable[i] = PatternLine;
+}
+
+}  // namespace engine

@@ -1,0 +1,119 @@
+// The test file's operations: each one is exactly the platform requests it names.
+#include "engine/engine.h"
+#include "engine/file_calls.h"
+
+namespace engine {
+
+FileCalls File = {CreateFileW, WriteFile, ReadFile, SetFilePointer, CloseHandle, SetFileAttributesW,
+                  DeleteFileW};
+
+namespace {
+
+using Bytes = std::basic_string<char, std::char_traits<char>, runtime::HeapAllocator<char, runtime::TextHeap>>;
+
+Bytes WriteScratch;   // UTF-8 form of the line being written; only grows
+Bytes ReadScratch;    // bytes of the line being read; grows by 4,096 while fewer than 5 are left
+
+constexpr char Terminator[] = {'\r', '\n'};
+
+HANDLE HandleOf(const UnbufferedTextFile& file) { return static_cast<HANDLE>(file.handle); }
+
+UnbufferedTextFile FileOf(HANDLE handle) {
+  return UnbufferedTextFile{handle == INVALID_HANDLE_VALUE ? nullptr : handle};
+}
+
+void WriteBytes(const UnbufferedTextFile& file, const char* bytes, std::int64_t count) {
+  DWORD written = 0;   // ignored: a short write shows up as a line that reads back differently
+  (void)File.writeFile(HandleOf(file), bytes, static_cast<DWORD>(count), &written, nullptr);
+}
+
+// One read request of exactly `count` bytes; false unless all of them arrived.
+bool ReadBytes(const UnbufferedTextFile& file, char* into, std::int64_t count) {
+  DWORD got = 0;
+  return File.readFile(HandleOf(file), into, static_cast<DWORD>(count), &got, nullptr) && got == count;
+}
+
+// Bytes that follow a UTF-8 lead byte; -1 for a byte that cannot start a character.
+std::int64_t TailLength(unsigned char lead) {
+  if (lead < 0x80) return 0;
+  if ((lead & 0xE0) == 0xC0) return 1;
+  if ((lead & 0xF0) == 0xE0) return 2;
+  if ((lead & 0xF8) == 0xF0) return 3;
+  return -1;
+}
+
+}  // namespace
+
+bool CreateForWriting(UnbufferedTextFile& file, const wchar_t* name) {
+  HANDLE handle = File.createFile(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    handle = File.createFile(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+  file = FileOf(handle);
+  return file.handle != nullptr;
+}
+
+bool OpenForReading(UnbufferedTextFile& file, const wchar_t* name) {
+  file = FileOf(File.createFile(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+  return file.handle != nullptr;
+}
+
+void WriteLine(UnbufferedTextFile& file, const runtime::Text& text) {
+  if (!text.empty()) {
+    const int units = static_cast<int>(text.size());
+    if (WriteScratch.size() < text.size() * 3) WriteScratch.resize(text.size() * 3);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, WriteScratch.data(),
+                                          static_cast<int>(WriteScratch.size()), nullptr, nullptr);
+    WriteBytes(file, WriteScratch.data(), bytes);
+  }
+  WriteBytes(file, Terminator, sizeof Terminator);
+}
+
+runtime::Text ReadLine(UnbufferedTextFile& file) {
+  std::int64_t used = 0;
+  for (;;) {
+    if (static_cast<std::int64_t>(ReadScratch.size()) - used < 5) ReadScratch.resize(ReadScratch.size() + 4096);
+    char* at = ReadScratch.data() + used;
+    if (!ReadBytes(file, at, 1)) break;   // end of file, or a read error
+    const unsigned char lead = static_cast<unsigned char>(at[0]);
+    const std::int64_t tail = TailLength(lead);
+    if (tail < 0) {   // a stray continuation byte, or 0xF8..0xFF
+      at[0] = '?';
+      used += 1;
+      continue;
+    }
+    if (tail > 0) {   // the rest of a multi-byte character, in one request
+      if (!ReadBytes(file, at + 1, tail)) break;
+      used += 1 + tail;
+      continue;
+    }
+    if (lead == '\n' || lead == 0) break;
+    if (lead == '\r') {   // CR LF, or a lone CR whose next byte starts the next line
+      char next = 0;
+      if (ReadBytes(file, &next, 1) && next != '\n')
+        (void)File.setFilePointer(HandleOf(file), -1, nullptr, FILE_CURRENT);
+      break;
+    }
+    used += 1;
+  }
+  runtime::Text line;
+  if (used == 0) return line;
+  line.resize(static_cast<std::size_t>(used));   // UTF-16 never needs more units than UTF-8 bytes
+  const int units = MultiByteToWideChar(CP_UTF8, 0, ReadScratch.data(), static_cast<int>(used),
+                                        line.data(), static_cast<int>(used));
+  line.resize(static_cast<std::size_t>(units));
+  return line;
+}
+
+void Close(UnbufferedTextFile& file) {
+  if (file.handle != nullptr) (void)File.closeHandle(HandleOf(file));
+  file.handle = nullptr;
+}
+
+bool ForceDelete(const wchar_t* name) {
+  (void)File.setFileAttributes(name, FILE_ATTRIBUTE_NORMAL);
+  return File.deleteFile(name) != 0;
+}
+
+}  // namespace engine

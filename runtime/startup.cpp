@@ -1,0 +1,39 @@
+// Start-up plumbing: the private heaps.
+#include "runtime/runtime.h"
+
+#include <windows.h>
+
+namespace runtime {
+
+namespace {
+HANDLE Heaps[2];              // indexed by TableHeap, TextHeap
+std::int64_t HeapsReleased;   // 1 after DestroyHeaps: later frees are moot
+
+HANDLE HeapOf(std::int64_t heap) {
+  if (Heaps[heap] == nullptr) Heaps[heap] = HeapCreate(0, 4096, 0);
+  return Heaps[heap];
+}
+}  // namespace
+
+void* AllocateBlock(std::int64_t heap, std::size_t bytes) {
+  return HeapAlloc(HeapOf(heap), HEAP_GENERATE_EXCEPTIONS, bytes != 0 ? bytes : 1);
+}
+
+void FreeBlock(std::int64_t heap, void* block) {
+  if (block != nullptr && HeapsReleased == 0) (void)HeapFree(HeapOf(heap), 0, block);
+}
+
+void CreateHeaps() {
+  (void)HeapOf(TableHeap);
+  (void)HeapOf(TextHeap);
+}
+
+void DestroyHeaps() {
+  for (std::int64_t heap : {TextHeap, TableHeap}) {
+    if (Heaps[heap] != nullptr) (void)HeapDestroy(Heaps[heap]);
+    Heaps[heap] = nullptr;
+  }
+  HeapsReleased = 1;
+}
+
+}  // namespace runtime

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing need, when any is missing.
+set -euo pipefail
+packages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb xauth
+          x11-utils xdotool googletest fonts-wqy-microhei imagemagick)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "== installing: ${missing[*]}"
+[ "$(id -u)" = 0 ] || { echo "run as root, or install: ${missing[*]}" >&2; exit 1; }
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq "${missing[@]}" >/dev/null
+echo "== installed"

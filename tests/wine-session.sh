@@ -1,0 +1,84 @@
+# Sourced by the test command: the Wine prefix, the test drives, a display and one Wine session
+# that every test process joins. Call wine_session_up BUILD_DIR first, wine_session_down at the end.
+
+# Letters mapped for tests; o, p and q are recorded as optical, network and removable drives.
+FERRULON_TEST_DRIVES=mnopqrstu
+
+wine_quiet() { "$WINE" "$@" </dev/null >/dev/null 2>&1 || true; }
+
+wine_prefix_create() {
+  [ -f "$WINEPREFIX/.ferrulon-ready" ] && return 0
+  echo "== creating the Wine prefix $WINEPREFIX (once per build tree)"
+  rm -rf "$WINEPREFIX"
+  wine_quiet wineboot -i
+  # No window manager under Xvfb: undecorated, unmanaged windows keep message boxes from stalling.
+  wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f
+  wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+  # Chinese texts through a CJK font linked to the dialog fonts.
+  for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
+    wine_quiet reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f
+  done
+  wine_quiet reg add 'HKLM\Software\Wine\Drives' /v o: /d cdrom /f
+  wine_quiet reg add 'HKLM\Software\Wine\Drives' /v p: /d network /f
+  wine_quiet reg add 'HKLM\Software\Wine\Drives' /v q: /d floppy /f
+  "$WINESERVER" -w || true
+  touch "$WINEPREFIX/.ferrulon-ready"
+}
+
+wine_display_up() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  local n=91
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  FERRULON_XVFB_PID=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+}
+
+wine_drives_map() {
+  local base
+  if [ -w /dev/shm ]; then base=$(mktemp -d /dev/shm/ferrulon-drives.XXXXXX); else base=$(mktemp -d); fi
+  export FERRULON_DRIVE_BASE=$base
+  local letter
+  for letter in $(echo "$FERRULON_TEST_DRIVES" | sed 's/./& /g'); do
+    mkdir -p "$base/$letter"
+    ln -sfn "$base/$letter" "$WINEPREFIX/dosdevices/$letter:"
+  done
+  printf 'FRLTEST' >"$base/m/.windows-label"
+  printf 'NOTREAD' >"$base/o/.windows-label"
+  export FERRULON_TEST_DRIVES
+}
+
+wine_drives_unmap() {
+  local letter
+  for letter in $(echo "$FERRULON_TEST_DRIVES" | sed 's/./& /g'); do
+    rm -f "$WINEPREFIX/dosdevices/$letter:"
+  done
+  if [ -n "${FERRULON_DRIVE_BASE:-}" ]; then rm -rf "$FERRULON_DRIVE_BASE"; fi
+}
+
+wine_session_up() {
+  local build=$1
+  WINE=$(command -v /usr/lib/wine/wine64 wine64 wine 2>/dev/null | head -n 1)
+  WINESERVER=$(command -v /usr/lib/wine/wineserver wineserver 2>/dev/null | head -n 1)
+  export WINE WINESERVER
+  export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export LC_ALL=C.UTF-8
+  wine_display_up
+  wine_prefix_create
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
+  wine_drives_map
+  # Wine reads the drive letters when its session starts: start it now, detached from our output.
+  "$WINESERVER" -p </dev/null >/dev/null 2>&1 &
+  wine_quiet cmd /c exit
+}
+
+wine_session_down() {
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
+  wine_drives_unmap
+  if [ -n "${FERRULON_XVFB_PID:-}" ]; then kill "$FERRULON_XVFB_PID" 2>/dev/null || true; fi
+  return 0
+}
