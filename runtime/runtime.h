@@ -50,4 +50,34 @@ extern std::int64_t TimerResolutionSet;  // 1 once the 1 ms timer resolution was
 void DelayMs(std::int64_t ms);   // the first call requests the 1 ms resolution for good
 std::int64_t ElapsedMs();        // whole ms since the first call; GetTickCount without a counter
 
+// ---- Events --------------------------------------------------------------------------------
+// One queue of program events on the one thread; a platform message dispatched while the queue
+// is empty makes Poll/WaitEvent return that message's number instead.
+constexpr std::int64_t ControlActivated = 13100;   // a control reported a click; see CurrentEventControl
+constexpr std::int64_t CloseRequested = 13116;     // the close box, Alt+F4 or the system menu's Close
+
+using ClickHandler = std::int64_t (*)();   // its result is ignored
+
+extern std::int64_t PostingSuppression;    // above 0: changes made by the program post nothing
+
+std::int64_t PollEvent();             // never blocks; 0 when nothing is pending
+std::int64_t WaitEvent();             // blocks until an event or a message arrives
+std::int64_t CurrentEventControl();   // the control number of the event taken last
+void DrainEvents();                   // dispatches everything pending and drops every event
+std::int64_t BindClickHandler(std::int64_t control, ClickHandler handler);   // 1 bound, 0 not
+std::int64_t ShowMessage(const wchar_t* caption, const wchar_t* text);       // modal, OK only
+
+// Used by the window procedure and the control services.
+void PostEvent(std::int64_t code, std::int64_t control, std::int64_t window, std::int64_t type);
+void DropControlEvents(std::int64_t control);   // a destroyed control's queued activations
+void ForgetWindow(std::int64_t window);         // a destroyed window's events and bindings
+
+// ---- Start-up and shutdown ------------------------------------------------------------------
+extern void* ApplicationIcon;   // icon resource 1 of the executable
+extern void* ArrowCursor;
+extern void* DefaultGuiFont;    // the stock DEFAULT_GUI_FONT, never rescaled
+
+void PrepareEnvironment();   // heaps, icon, cursor, font, common controls, COM
+void ReleaseEnvironment();   // the icon, then the heaps whole; the process ends right after
+
 }  // namespace runtime

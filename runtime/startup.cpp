@@ -1,7 +1,10 @@
-// Start-up plumbing: the private heaps.
+// Start-up plumbing: the private heaps, icon, cursor, font, common controls and COM.
 #include "runtime/runtime.h"
 
 #include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
 
 namespace runtime {
 
@@ -34,6 +37,29 @@ void DestroyHeaps() {
     Heaps[heap] = nullptr;
   }
   HeapsReleased = 1;
+}
+
+void* ApplicationIcon = nullptr;
+void* ArrowCursor = nullptr;
+void* DefaultGuiFont = nullptr;
+
+void PrepareEnvironment() {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  CreateHeaps();
+  ApplicationIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  ArrowCursor = LoadCursorW(nullptr, IDC_ARROW);
+  DefaultGuiFont = GetStockObject(DEFAULT_GUI_FONT);
+  // Tab, hot-key, date, ComboBoxEx and IP-address classes; asked twice, as the program always has.
+  INITCOMMONCONTROLSEX classes = {8, 0x0B48};
+  (void)InitCommonControlsEx(&classes);
+  (void)InitCommonControlsEx(&classes);
+  (void)CoInitialize(nullptr);   // never uninitialised
+}
+
+void ReleaseEnvironment() {
+  if (ApplicationIcon != nullptr) (void)DestroyIcon(static_cast<HICON>(ApplicationIcon));
+  ApplicationIcon = nullptr;
+  DestroyHeaps();
 }
 
 }  // namespace runtime

@@ -1,0 +1,194 @@
+// The event pump on real windows: activations, handlers, closing, keyboard focus, message boxes.
+#include <thread>
+
+#include "main_window_fixture.h"
+#include "runtime/pump.h"
+
+namespace {
+std::vector<std::pair<char, std::int64_t>> HandlerCalls;   // which handler ran, seeing which control
+std::int64_t HandlerA() {
+  HandlerCalls.emplace_back('a', runtime::CurrentEventControl());
+  return 0;
+}
+std::int64_t HandlerB() {
+  HandlerCalls.emplace_back('b', runtime::CurrentEventControl());
+  return 0;
+}
+
+// Sends a key through the pump as a keyboard would, with Shift held or not.
+void PressTab(bool shift) {
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  SetKeyboardState(keys);
+  HWND target = GetFocus() != nullptr ? GetFocus() : GetActiveWindow();
+  PostMessageW(target, WM_KEYDOWN, VK_TAB, 1);
+  runtime::DrainEvents();
+  keys[VK_SHIFT] = 0;
+  SetKeyboardState(keys);
+}
+
+// Keyboard-cue requests the main window receives. Wine 8 keeps no UI state (WM_QUERYUISTATE
+// always answers 0), so the tests watch the WM_UPDATEUISTATE messages themselves.
+std::vector<WORD> CueActions;
+HWND CueWindow;
+LRESULT CALLBACK WatchCues(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && sent->hwnd == CueWindow && sent->message == WM_UPDATEUISTATE)
+    CueActions.push_back(LOWORD(sent->wParam));
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class CueWatch {
+ public:
+  explicit CueWatch(HWND window) {
+    CueWindow = window;
+    CueActions.clear();
+    hook_ = SetWindowsHookExW(WH_CALLWNDPROC, WatchCues, nullptr, GetCurrentThreadId());
+  }
+  ~CueWatch() { UnhookWindowsHookEx(hook_); }
+
+ private:
+  HHOOK hook_;
+};
+}  // namespace
+
+using EventPump = MainWindowTest;
+
+TEST_F(EventPump, ActivationsMergeWhileBoundHandlersRunForEach) {
+  ui::CreateButton(888, 280, 70, 120, 30, L"停止");
+  ui::CreateButton(567, 180, 285, 160, 25, L"存储您当前的分数");
+  HandlerCalls.clear();
+  EXPECT_EQ(runtime::BindClickHandler(888, HandlerA), 1);
+  EXPECT_EQ(runtime::BindClickHandler(888, HandlerB), 1);
+  EXPECT_EQ(runtime::BindClickHandler(888, HandlerA), 0) << "bound once only";
+  EXPECT_EQ(runtime::BindClickHandler(4242, HandlerA), 0) << "no such control";
+
+  SendMessageW(Control(567), BM_CLICK, 0, 0);   // taken first, so it is current while 888's handlers run
+  ASSERT_EQ(runtime::PollEvent(), runtime::ControlActivated);
+  SendMessageW(Control(888), BM_CLICK, 0, 0);
+  SendMessageW(Control(888), BM_CLICK, 0, 0);
+  EXPECT_EQ(runtime::CurrentEventControl(), 567) << "restored after the handlers";
+  const std::vector<std::pair<char, std::int64_t>> calls{{'b', 888}, {'a', 888}, {'b', 888}, {'a', 888}};
+  EXPECT_EQ(HandlerCalls, calls) << "newest first, once per activation";
+  const std::vector<std::pair<std::int64_t, std::int64_t>> one{{runtime::ControlActivated, 888}};
+  EXPECT_EQ(PendingEvents(), one);
+}
+
+TEST_F(EventPump, ClicksSurfaceAfterTheirMessageAndDrainsDropThem) {
+  ui::CreateButton(16, 140, 70, 120, 30, L"开始");
+  PostMessageW(Control(16), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+  PostMessageW(Control(16), WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+  EXPECT_EQ(runtime::WaitEvent(), WM_LBUTTONDOWN);
+  EXPECT_EQ(runtime::WaitEvent(), WM_LBUTTONUP);   // the click is posted while this one is dispatched
+  EXPECT_EQ(runtime::WaitEvent(), runtime::ControlActivated);
+  EXPECT_EQ(runtime::CurrentEventControl(), 16);
+
+  SendMessageW(Control(16), BM_CLICK, 0, 0);
+  SendMessageW(main_, WM_CLOSE, 0, 0);
+  runtime::DrainEvents();
+  EXPECT_EQ(runtime::PollEvent(), 0) << "a drain leaves nothing queued, and polling never blocks";
+}
+
+TEST_F(EventPump, CloseBoxAsksButNeverDestroys) {
+  SendMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(IsWindow(main_));
+  const std::vector<std::pair<std::int64_t, std::int64_t>> closing{{runtime::CloseRequested, 0}};
+  EXPECT_EQ(PendingEvents(), closing);
+}
+
+TEST_F(EventPump, ProgramChangesPostNothing) {
+  ui::CreateButton(16, 140, 70, 120, 30, L"开始");
+  ++runtime::PostingSuppression;
+  SendMessageW(Control(16), BM_CLICK, 0, 0);
+  --runtime::PostingSuppression;
+  ui::SetControlText(16, L"x");
+  ui::AttachStatusBar(0);
+  EXPECT_TRUE(PendingEvents().empty());
+}
+
+TEST_F(EventPump, TabMovesOverEnabledVisibleStopsInCreationOrder) {
+  ASSERT_EQ(GetActiveWindow(), main_);
+  ui::CreateButton(16, 140, 70, 120, 30, L"开始");
+  for (int i = 0; i < 4; ++i) ui::CreateOptionButton(100 + i, 40, 70 + 40 * i, 80, 20, L" x:\\");
+  ui::CreateTextControl(222, 195, 202, 130, 30, L"----", true);
+  ui::CreateButton(888, 280, 70, 120, 30, L"停止");
+  ui::SetControlHidden(101, true);
+  ui::SetControlEnabled(102, false);
+  SetFocus(nullptr);
+  CueWatch cues(main_);
+
+  const std::int64_t forward[] = {16, 100, 103, 888, 16};
+  for (std::int64_t number : forward) {
+    PressTab(false);
+    EXPECT_EQ(GetFocus(), Control(number)) << number;
+  }
+  const std::int64_t backward[] = {888, 103, 100, 16};
+  for (std::int64_t number : backward) {
+    PressTab(true);
+    EXPECT_EQ(GetFocus(), Control(number)) << number;
+  }
+  ASSERT_FALSE(CueActions.empty());
+  EXPECT_EQ(CueActions.front(), UIS_CLEAR) << "Tab shows the focus rectangle";
+}
+
+TEST_F(EventPump, FocusReturnsAfterDeactivation) {
+  ui::CreateButton(16, 140, 70, 120, 30, L"开始");
+  ui::CreateButton(888, 280, 70, 120, 30, L"停止");
+  SetFocus(Control(888));
+  CueWatch cues(main_);
+  HWND other = CreateWindowExW(0, L"Static", L"other", WS_POPUP | WS_VISIBLE, 600, 100, 100, 50, nullptr,
+                               nullptr, nullptr, nullptr);
+  SetActiveWindow(other);
+  runtime::DrainEvents();
+  EXPECT_NE(GetActiveWindow(), main_);
+  EXPECT_EQ(CueActions, std::vector<WORD>{UIS_SET}) << "cues hidden on deactivation";
+  SetActiveWindow(main_);
+  runtime::DrainEvents();
+  EXPECT_EQ(GetFocus(), Control(888));
+  DestroyWindow(other);
+}
+
+TEST_F(EventPump, MessageBoxDisablesOurWindowsUntilDismissed) {
+  HWND other = CreateWindowExW(0, L"Static", L"other", WS_POPUP | WS_VISIBLE, 600, 100, 100, 50, nullptr,
+                               nullptr, nullptr, nullptr);
+  SetForegroundWindow(main_);
+  struct Seen {
+    bool found = false, mainEnabled = true, otherEnabled = true;
+    HWND owner = nullptr;
+    std::wstring caption, text;
+  } seen;
+  const DWORD process = GetCurrentProcessId();
+  std::thread dismisser([&] {
+    for (int tries = 0; tries < 500 && !seen.found; ++tries) {
+      Sleep(10);
+      HWND box = nullptr;
+      while ((box = FindWindowExW(nullptr, box, L"#32770", nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(box, &owner);
+        if (owner != process || !IsWindowVisible(box)) continue;
+        seen.found = true;
+        seen.mainEnabled = IsWindowEnabled(main_);
+        seen.otherEnabled = IsWindowEnabled(other);
+        seen.owner = GetWindow(box, GW_OWNER);
+        wchar_t text[128] = {};
+        GetWindowTextW(box, text, 128);
+        seen.caption = text;
+        HWND ok = GetDlgItem(box, IDOK);
+        if (ok != nullptr && IsWindowEnabled(ok)) SendMessageW(ok, BM_CLICK, 0, 0);
+        break;
+      }
+    }
+  });
+  const std::int64_t pressed = runtime::ShowMessage(L"信息", L"可能无法创建文件!");
+  dismisser.join();
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(pressed, IDOK);
+  EXPECT_EQ(seen.caption, L"信息");
+  EXPECT_EQ(seen.owner, main_);
+  EXPECT_FALSE(seen.mainEnabled);
+  EXPECT_FALSE(seen.otherEnabled);
+  EXPECT_TRUE(IsWindowEnabled(main_));
+  EXPECT_TRUE(IsWindowEnabled(other));
+  DestroyWindow(other);
+}
