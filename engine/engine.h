@@ -35,4 +35,30 @@ runtime::Text ReadLine(UnbufferedTextFile& file);                       // witho
 void Close(UnbufferedTextFile& file);
 bool ForceDelete(const wchar_t* name);   // clears read-only first; true when deleted
 
+// ---- The run -------------------------------------------------------------------------------
+constexpr std::int64_t PassesPerRun = 50;
+constexpr std::int64_t CyclesPerPass = 50;
+constexpr std::int64_t StopRequested = 100;   // StopFlag after a click on Stop
+constexpr std::int64_t LineDiffered = 100;    // FailureFlag after a line read back differently
+constexpr std::int64_t ResetPending = 1962;   // RunState after a run that ended early
+
+extern std::int64_t CharsWritten;     // +123 per line written
+extern std::int64_t CharsVerified;    // +123 per line read back equal
+extern std::int64_t FileOperations;   // +1 per write phase and per read phase
+extern std::int64_t CyclesInPass;     // 0..50
+extern std::int64_t PassesDone;       // 0..50; index into PassTimes
+extern std::int64_t PassStartMs;
+extern std::int64_t PassTimes[53];    // ms; entries 0..49 hold the latest run, 50..52 unused
+extern std::int64_t FailureFlag;      // 0, or LineDiffered
+extern std::int64_t StopFlag;         // 0, or StopRequested; cleared only by the reset
+extern std::int64_t RunState;         // 0, or ResetPending
+extern runtime::Text LastScoreText;   // empty until a run completes
+extern std::int64_t WrittenRefreshCount;      // cycles since each status field was refreshed;
+extern std::int64_t VerifiedRefreshCount;     // the first two carry over from run to run
+extern std::int64_t OperationsRefreshCount;
+
+void RunDriveTest();          // in the current directory; returns when the run ends
+bool RunCycle();              // one write/verify cycle of a pass; false when the run ends in it
+std::int64_t RequestStop();   // the Stop button's handler: StopFlag := StopRequested
+
 }  // namespace engine

@@ -1,0 +1,193 @@
+#include "fake_world.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/engine.h"
+#include "engine/file_calls.h"
+#include "runtime/clock_calls.h"
+#include "runtime/pump.h"
+#include "runtime/runtime.h"
+
+FakeWorld World;
+
+namespace {
+
+HANDLE const FakeHandle = reinterpret_cast<HANDLE>(0x5EED);
+constexpr std::size_t LogLimit = 20000;   // a cycle makes about 12,820 requests
+
+engine::FileCalls RealFile;
+runtime::ClockCalls RealClock;
+decltype(&MessageBoxW) RealBox;
+
+void Note(std::string request) {
+  if (World.log.size() < LogLimit) World.log.push_back(request);
+  World.counts[std::move(request)] += 1;
+}
+
+std::string Hex(DWORD v) {
+  char text[16];
+  snprintf(text, sizeof text, "%lX", static_cast<unsigned long>(v));
+  return text;
+}
+
+HANDLE WINAPI FakeCreate(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                         DWORD disposition, DWORD attributes, HANDLE templ) {
+  Note("create " + Hex(access) + " " + Hex(share) + " " + Hex(disposition) + " " + Hex(attributes) +
+       (std::wstring(name) == L"tfile.frl" && security == nullptr && templ == nullptr ? "" : " other"));
+  if (World.open) World.secondOpen += 1;
+  if (disposition == OPEN_EXISTING) {
+    World.openAttempts += 1;
+    if (!World.exists || (World.refuseOpeningFrom && World.openAttempts >= World.refuseOpeningFrom))
+      return INVALID_HANDLE_VALUE;
+    World.openForWriting = false;
+  } else {
+    if (disposition == CREATE_ALWAYS) World.createAttempts += 1;
+    if (World.refuseCreatingFrom && World.createAttempts >= World.refuseCreatingFrom) return INVALID_HANDLE_VALUE;
+    World.filesCreated += 1;
+    World.bytes.clear();
+    World.exists = true;
+    World.openForWriting = true;
+  }
+  World.open = true;
+  World.position = 0;
+  return FakeHandle;
+}
+
+BOOL WINAPI FakeWrite(HANDLE h, LPCVOID data, DWORD n, LPDWORD done, LPOVERLAPPED) {
+  Note("write " + std::to_string(n));
+  *done = 0;
+  if (h != FakeHandle || !World.open || !World.openForWriting) return FALSE;
+  World.bytes.replace(World.position, n, static_cast<const char*>(data), n);
+  World.position += n;
+  *done = n;
+  return TRUE;
+}
+
+BOOL WINAPI FakeRead(HANDLE h, LPVOID data, DWORD n, LPDWORD done, LPOVERLAPPED) {
+  if (n == 1) {
+    World.oneByteReads += 1;
+    if (World.log.size() < LogLimit) World.log.push_back("read 1");
+  } else {
+    Note("read " + std::to_string(n));
+  }
+  *done = 0;
+  if (h != FakeHandle || !World.open) return FALSE;
+  const std::size_t at = std::min(World.position, World.bytes.size());
+  const std::size_t got = std::min<std::size_t>(n, World.bytes.size() - at);
+  World.bytes.copy(static_cast<char*>(data), got, at);
+  World.position += got;
+  *done = static_cast<DWORD>(got);
+  return TRUE;
+}
+
+DWORD WINAPI FakeSeek(HANDLE, LONG distance, PLONG, DWORD method) {
+  Note("seek " + std::to_string(distance) + " " + std::to_string(method));
+  World.position += distance;
+  return static_cast<DWORD>(World.position);
+}
+
+BOOL WINAPI FakeClose(HANDLE h) {
+  Note("close");
+  if (h != FakeHandle || !World.open) return FALSE;
+  World.open = false;
+  if (World.openForWriting) {
+    World.firstBytes += World.bytes.empty() ? '-' : World.bytes[0];
+    if (World.filesCreated == World.flipInFile) World.bytes[World.flipAt] ^= 0x01;
+    if (World.filesCreated == World.cutFile) World.bytes.resize(World.cutTo);
+  } else if (World.filesCreated == World.stopAtReadCloseOf) {
+    (void)engine::RequestStop();
+  }
+  return TRUE;
+}
+
+BOOL WINAPI FakeAttributes(LPCWSTR, DWORD attributes) {
+  Note("attributes " + Hex(attributes));
+  return World.exists;
+}
+
+BOOL WINAPI FakeDelete(LPCWSTR) {
+  if (!World.exists || World.open) {
+    Note("delete fails");
+    return FALSE;
+  }
+  Note("delete");
+  World.exists = false;
+  World.bytes.clear();
+  if (World.filesCreated == World.stopAtDeleteOf) (void)engine::RequestStop();
+  return TRUE;
+}
+
+BOOL WINAPI FakeFrequency(LARGE_INTEGER* value) {
+  value->QuadPart = 1000;   // one tick per millisecond
+  return TRUE;
+}
+
+BOOL WINAPI FakeCounter(LARGE_INTEGER* value) {
+  World.clockReadings += 1;
+  Note("clock");
+  const std::int64_t pass = (World.clockReadings + 1) / 2;
+  const std::int64_t start = 1000000 + 100000 * pass;
+  const bool ends = World.clockReadings % 2 == 0;
+  const std::size_t index = static_cast<std::size_t>(pass - 1);
+  const std::int64_t duration = index < World.passDurations.size() ? World.passDurations[index] : 10;
+  value->QuadPart = ends ? start + duration : start;
+  if (ends) {
+    World.writtenAtPassEnd.push_back(engine::CharsWritten);
+    World.verifiedAtPassEnd.push_back(engine::CharsVerified);
+    World.operationsAtPassEnd.push_back(engine::FileOperations);
+  }
+  if (World.clockReadings == World.stopAtReading) (void)engine::RequestStop();
+  if (World.onClockReading != nullptr) World.onClockReading();
+  return TRUE;
+}
+
+DWORD WINAPI FakeTicks() { return 0; }
+
+void WINAPI FakeSleep(DWORD ms) {
+  Note("sleep " + std::to_string(ms));
+  World.sleeps.push_back(ms);
+}
+
+UINT WINAPI FakeBeginPeriod(UINT) { return 0; }
+
+int WINAPI FakeBox(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
+  World.boxes.emplace_back(caption, text);
+  return IDOK;
+}
+
+}  // namespace
+
+void InstallFakes() {
+  RealFile = engine::File;
+  RealClock = runtime::Clock;
+  RealBox = runtime::MessageBoxCall;
+  engine::File = {FakeCreate, FakeWrite, FakeRead, FakeSeek, FakeClose, FakeAttributes, FakeDelete};
+  runtime::Clock = {FakeFrequency, FakeCounter, FakeTicks, FakeSleep, FakeBeginPeriod};
+  runtime::MessageBoxCall = FakeBox;
+}
+
+void RemoveFakes() {
+  engine::File = RealFile;
+  runtime::Clock = RealClock;
+  runtime::MessageBoxCall = RealBox;
+  runtime::TicksPerMs = 0;
+}
+
+void ResetWorld() {
+  World = FakeWorld{};
+  runtime::TicksPerMs = 1;   // as the fake's frequency gives: each reading is one counter query
+  runtime::CounterBase = 0;
+}
+
+void FreshRunState() {
+  engine::CharsWritten = engine::CharsVerified = engine::FileOperations = 0;
+  engine::CyclesInPass = engine::PassesDone = engine::PassStartMs = 0;
+  for (std::int64_t& time : engine::PassTimes) time = 0;
+  engine::FailureFlag = engine::StopFlag = engine::RunState = 0;
+  engine::WrittenRefreshCount = engine::VerifiedRefreshCount = engine::OperationsRefreshCount = 0;
+  engine::LastScoreText.clear();
+  engine::FillPatternTable();
+}

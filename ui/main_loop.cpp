@@ -1,0 +1,112 @@
+// The main loop: Start, Store score and the close box; the window's reset after a stopped run.
+#include <windows.h>
+
+#include "drives/drives.h"
+#include "engine/engine.h"
+#include "runtime/runtime.h"
+#include "ui/texts.h"
+#include "ui/ui.h"
+
+namespace ui {
+
+namespace {
+
+constexpr std::int64_t ProgressAtRest = 500;
+
+// The three status fields back to their bare labels, and the counters they show to 0.
+void ClearStatusFields() {
+  SetStatusText(WrittenField, WrittenLabel);
+  SetStatusText(VerifiedField, VerifiedLabel);
+  SetStatusText(FileOpsField, FileOpsLabel);
+}
+
+void ClearCounters() {
+  engine::CharsWritten = 0;
+  engine::CharsVerified = 0;
+  engine::FileOperations = 0;
+}
+
+void ClearBanner() {
+  SetControlText(StatusBanner, Placeholder);
+  SetControlBackColor(StatusBanner, NeutralGrey);
+}
+
+// After a stopped run: the window as after start-up (drive text and stored score keep their own
+// places), the stop flag cleared and any test file left by the run removed.
+void ResetAfterStop() {
+  SetControlEnabled(StartButton, true);
+  for (std::int64_t i = 0; i < DriveSlots; ++i) SetControlState(DriveOption0 + i, 0);
+  engine::RunState = 0;
+  engine::StopFlag = 0;
+  engine::CyclesInPass = 0;
+  engine::PassesDone = 0;
+  SetControlState(ProgressBar, ProgressAtRest);
+  engine::PassStartMs = 0;
+  while (engine::ForceDelete(engine::TestFileName)) {}
+  (void)CreateTextControl(ScoreText, 195, 202, 130, 30, Placeholder, true);
+  ClearStatusFields();
+  ClearCounters();
+  (void)CreateTextControl(DriveUnderTestText, 190, 136, 145, 20, DriveUnderTestLabel, true);
+  ClearBanner();
+}
+
+// Copies the score of the last completed run, if any, into the stored-score text.
+void StoreScore() {
+  if (runtime::TextEquals(engine::LastScoreText, runtime::Text())) return;
+  (void)CreateTextControl(StoredScoreText, 190, 320, 130, 30, engine::LastScoreText.c_str(), true);
+  runtime::DrainEvents();
+}
+
+// The checked drive slot (the highest, should several be), or NoSelection.
+std::int64_t CheckedSlot() {
+  std::int64_t slot = NoSelection;
+  for (std::int64_t i = 0; i < DriveSlots; ++i)
+    if (GetControlState(DriveOption0 + i) == 1) slot = i;
+  return slot;
+}
+
+// Runs the test on the checked drive; without one, or when its root cannot be made the current
+// directory, says so and leaves Start enabled.
+void Start() {
+  ClearStatusFields();
+  ClearCounters();
+  ClearBanner();
+  runtime::DrainEvents();   // drops a second click on Start that is already waiting
+  SetControlEnabled(StartButton, false);
+  SelectedSlot = CheckedSlot();
+  if (SelectedSlot == NoSelection) {
+    (void)runtime::ShowMessage(NoDriveCaption, NoDriveText);
+    SetControlEnabled(StartButton, true);
+    runtime::DrainEvents();
+    return;
+  }
+  const std::int64_t slot = SelectedSlot;
+  if (slot == 0) runtime::DrainEvents();
+  if (!SetCurrentDirectoryW(drives::DriveRoots[slot].c_str())) {
+    (void)runtime::ShowMessage(InfoCaption, CannotAccessDrive);
+    SelectedSlot = NoSelection;
+    SetControlEnabled(StartButton, true);
+    runtime::DrainEvents();
+    return;
+  }
+  engine::RunDriveTest();
+  SelectedSlot = NoSelection;
+  if (slot == 1) runtime::DrainEvents();
+}
+
+}  // namespace
+
+void RunMainLoop() {
+  for (;;) {
+    if (engine::RunState == engine::ResetPending) ResetAfterStop();
+    const std::int64_t event = runtime::WaitEvent();
+    if (event == runtime::ControlActivated) {
+      const std::int64_t control = runtime::CurrentEventControl();
+      if (control == StoreScoreButton) StoreScore();
+      else if (control == StartButton) Start();
+    }
+    if (event == runtime::CloseRequested) return;
+  }
+}
+
+}  // namespace ui
