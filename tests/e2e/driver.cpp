@@ -1,0 +1,365 @@
+// Cross-process driving of ferrulon.exe through plain Win32 calls; see driver.h.
+#include "driver.h"
+
+#include <commctrl.h>
+
+#include "ui/texts.h"
+
+namespace e2e {
+
+namespace {
+
+struct WindowSearch {
+  DWORD processId;
+  const wchar_t* className;   // null: any class
+  const wchar_t* title;       // null: any title
+  HWND found;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM context) {
+  WindowSearch& search = *reinterpret_cast<WindowSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search.processId || !IsWindowVisible(window)) return TRUE;
+  if (search.className != nullptr && ClassOf(window) != search.className) return TRUE;
+  if (search.title != nullptr) {
+    // Titles of windows of other processes come from the window server without a message.
+    wchar_t title[256] = {};
+    GetWindowTextW(window, title, 256);
+    if (std::wstring(title) != search.title) return TRUE;
+  }
+  search.found = window;
+  return FALSE;
+}
+
+HWND FindTopLevel(DWORD processId, const wchar_t* className, const wchar_t* title) {
+  WindowSearch search = {processId, className, title, nullptr};
+  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::wstring NewWorkDirectory() {
+  static int made = 0;
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  for (;;) {
+    std::wstring dir = std::wstring(temp) + L"ferrulon-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                       std::to_wstring(++made);
+    if (CreateDirectoryW(dir.c_str(), nullptr)) return dir;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return L"";
+  }
+}
+
+void RemoveTree(const std::wstring& dir) {
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = dir + L"\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        (void)SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        (void)DeleteFileW(path.c_str());
+      }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  (void)RemoveDirectoryW(dir.c_str());
+}
+
+bool Answers(HWND window) {
+  LRESULT ignored = 0;
+  return Ask(window, WM_NULL, 0, 0, ignored);
+}
+
+// Wine draws the caption itself (there is no window manager): ask the window which points of its
+// caption row are the close box, scanning from the right edge.
+void LocateCloseBox(Program& program) {
+  const RECT outer = ScreenRectOf(program.window);
+  POINT clientOrigin = {0, 0};
+  ClientToScreen(program.window, &clientOrigin);
+  const int row = (outer.top + clientOrigin.y) / 2;
+  int first = -1, last = -1;
+  for (int x = outer.right - 1; x > outer.right - 80 && x > outer.left; --x) {
+    LRESULT hit = 0;
+    if (!Ask(program.window, WM_NCHITTEST, 0, MAKELPARAM(x, row), hit)) return;
+    if (hit == HTCLOSE) {
+      if (last < 0) last = x;
+      first = x;
+    } else if (last >= 0) {
+      break;
+    }
+  }
+  if (last >= 0) program.closeBox = POINT{(first + last) / 2 - outer.left, row - outer.top};
+}
+
+}  // namespace
+
+bool StartProgram(const std::wstring& exe, Program& program, std::wstring& failure) {
+  program = Program{};
+  program.workDir = NewWorkDirectory();
+  if (program.workDir.empty()) {
+    failure = L"no temporary working directory could be made";
+    return false;
+  }
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      program.workDir.c_str(), &startup, &info)) {
+    failure = L"CreateProcessW failed with error " + std::to_wstring(GetLastError()) + L" for " + exe;
+    return false;
+  }
+  CloseHandle(info.hThread);
+  program.process = info.hProcess;
+  program.processId = info.dwProcessId;
+
+  // The window is shown before its controls exist; the last control made is StoredScoreText.
+  const ULONGLONG deadline = GetTickCount64() + 30000;
+  while (GetTickCount64() < deadline) {
+    if (!IsRunning(program)) {
+      DWORD code = 0;
+      GetExitCodeProcess(program.process, &code);
+      failure = L"the program ended with exit code " + std::to_wstring(code) + L" before its window was ready";
+      return false;
+    }
+    if (program.window == nullptr) program.window = FindTopLevel(program.processId, nullptr, ui::WindowTitle);
+    if (program.window != nullptr && GetDlgItem(program.window, 502) != nullptr && Answers(program.window)) {
+      program.remoteBuffer = VirtualAllocEx(program.process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+      LocateCloseBox(program);
+      return true;
+    }
+    Sleep(50);
+  }
+  failure = program.window == nullptr ? L"no window titled \"" + std::wstring(ui::WindowTitle) + L"\" appeared within 30 s"
+                                      : L"the window did not get all its controls within 30 s";
+  return false;
+}
+
+void EndProgram(Program& program) {
+  if (program.process != nullptr) {
+    if (IsRunning(program)) {
+      (void)TerminateProcess(program.process, 99);
+      (void)WaitForSingleObject(program.process, 10000);
+    }
+    CloseHandle(program.process);
+  }
+  if (!program.workDir.empty()) RemoveTree(program.workDir);
+  program = Program{};
+}
+
+bool IsRunning(const Program& program) {
+  return program.process != nullptr && WaitForSingleObject(program.process, 0) == WAIT_TIMEOUT;
+}
+
+DWORD WaitForExit(const Program& program, DWORD timeoutMs) {
+  if (WaitForSingleObject(program.process, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(program.process, &code);
+  return code;
+}
+
+HWND Control(const Program& program, std::int64_t number) {
+  return GetDlgItem(program.window, static_cast<int>(number));
+}
+
+std::vector<HWND> Children(HWND parent) {
+  std::vector<HWND> children;
+  for (HWND c = GetWindow(parent, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
+  return children;
+}
+
+HWND FindChildByText(const Program& program, const std::wstring& text) {
+  for (HWND child : Children(program.window))
+    if (TextOf(child) == text) return child;
+  return nullptr;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+LONG StyleOf(HWND window) { return GetWindowLongW(window, GWL_STYLE); }
+
+RECT ScreenRectOf(HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  return rect;
+}
+
+RECT ClientRectOf(const Program& program, HWND control) {
+  RECT rect = ScreenRectOf(control);
+  MapWindowPoints(HWND_DESKTOP, program.window, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+bool IsShown(HWND window) { return IsWindowVisible(window) != FALSE; }
+bool IsEnabledWindow(HWND window) { return IsWindowEnabled(window) != FALSE; }
+
+bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  DWORD_PTR answer = 0;
+  if (window == nullptr ||
+      !SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, AnswerMs, &answer))
+    return false;
+  result = static_cast<LRESULT>(answer);
+  return true;
+}
+
+// One WM_GETTEXT with room to spare: asking for the length first would race with a program that
+// changes the text between the two answers, and cut the new text short.
+std::wstring TextOf(HWND window) {
+  if (window == nullptr) return L"<no control>";
+  for (std::size_t room = 512;; room *= 4) {
+    std::wstring text(room, L'\0');
+    LRESULT copied = 0;
+    if (!Ask(window, WM_GETTEXT, room, reinterpret_cast<LPARAM>(text.data()), copied)) return NoAnswer;
+    if (static_cast<std::size_t>(copied) + 1 < room || room >= 65536) {
+      text.resize(static_cast<std::size_t>(copied));
+      return text;
+    }
+  }
+}
+
+std::wstring KeptTextOf(HWND window) {
+  // For a window of another process GetWindowTextW sends nothing; it copies the text that the
+  // window server keeps for the window (what WM_SETTEXT last stored).
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return text;
+}
+
+int CheckOf(HWND option) {
+  LRESULT check = 0;
+  return Ask(option, BM_GETCHECK, 0, 0, check) ? static_cast<int>(check) : -1;
+}
+
+int ProgressOf(const Program& program) {
+  LRESULT position = 0;
+  return Ask(Control(program, 1), PBM_GETPOS, 0, 0, position) ? static_cast<int>(position) : -1;
+}
+
+HWND StatusBarOf(const Program& program) {
+  return FindWindowExW(program.window, nullptr, STATUSCLASSNAMEW, nullptr);
+}
+
+// Status-bar messages carry pointers that the program writes through, so they point into a
+// buffer inside the program. A send that times out may still be answered later; the buffer is
+// never freed and the next send is answered after it, so a late answer cannot mix with a read.
+std::vector<int> StatusEdges(const Program& program) {
+  constexpr int MaxFields = 256;
+  LRESULT count = 0;
+  if (program.remoteBuffer == nullptr ||
+      !Ask(StatusBarOf(program), SB_GETPARTS, MaxFields, reinterpret_cast<LPARAM>(program.remoteBuffer), count) ||
+      count < 0 || count > MaxFields)
+    return {};
+  std::vector<int> edges(static_cast<std::size_t>(count));
+  SIZE_T read = 0;
+  if (count > 0 &&
+      !ReadProcessMemory(program.process, program.remoteBuffer, edges.data(), edges.size() * sizeof(int), &read))
+    return {};
+  return edges;
+}
+
+bool ReadStatusField(const Program& program, int field, StatusField& out) {
+  HWND bar = StatusBarOf(program);
+  LRESULT length = 0;
+  if (program.remoteBuffer == nullptr || !Ask(bar, SB_GETTEXTLENGTHW, field, 0, length)) return false;
+  if (LOWORD(length) >= 2000) return false;
+  LRESULT result = 0;
+  if (!Ask(bar, SB_GETTEXTW, field, reinterpret_cast<LPARAM>(program.remoteBuffer), result)) return false;
+  std::wstring text(LOWORD(result), L'\0');
+  SIZE_T read = 0;
+  if (!text.empty() &&
+      !ReadProcessMemory(program.process, program.remoteBuffer, text.data(), text.size() * sizeof(wchar_t), &read))
+    return false;
+  out.text = text;
+  out.borderless = (HIWORD(result) & SBT_NOBORDERS) != 0;
+  return true;
+}
+
+std::wstring StatusText(const Program& program, int field) {
+  StatusField read;
+  return ReadStatusField(program, field, read) ? read.text : std::wstring(NoAnswer);
+}
+
+HWND FindMessageBox(const Program& program) {
+  return FindTopLevel(program.processId, L"#32770", nullptr);
+}
+
+std::wstring MessageBoxText(HWND box) {
+  // The message text is the box's static control with ID 0xFFFF (so in Wine's message box too).
+  HWND text = GetDlgItem(box, 0xFFFF);
+  if (text != nullptr) return TextOf(text);
+  for (HWND child : Children(box))
+    if (ClassOf(child) == L"Static" && !TextOf(child).empty()) return TextOf(child);
+  return L"<no text control>";
+}
+
+// SendInput under Wine queues the same hardware input as the X mouse would; with no window manager
+// it goes to whatever window is under the point, in any process. Absolute coordinates are
+// 0..65535 across the primary screen.
+// Wine also warps the X pointer when SendInput moves the cursor, and the program's own X11 driver
+// turns that warp into a mouse move of its own whenever it next reads its X events, which under
+// load can be after our next move: a press sent on its own would then land where the previous
+// click was. So the press and the release each carry the position: Wine moves the cursor and
+// queues the button message in one step.
+void ClickAt(POINT screen) {
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  INPUT inputs[2] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((screen.x * 65535 + (width - 1) / 2) / (width - 1));
+    input.mi.dy = static_cast<LONG>((screen.y * 65535 + (height - 1) / 2) / (height - 1));
+  }
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTDOWN;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTUP;
+  (void)SendInput(2, inputs, sizeof(INPUT));
+}
+
+// Real input rather than BM_CLICK: it reaches only what a user could click, and BM_CLICK posted to
+// a disabled button makes Wine 8 spin at 100 % CPU.
+void ClickControl(HWND control) {
+  const RECT rect = ScreenRectOf(control);
+  ClickAt(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+void ClickOk(HWND box) { ClickControl(GetDlgItem(box, IDOK)); }
+
+bool ClickCloseBox(const Program& program) {
+  if (program.closeBox.x < 0) return false;
+  const RECT outer = ScreenRectOf(program.window);
+  ClickAt(POINT{outer.left + program.closeBox.x, outer.top + program.closeBox.y});
+  return true;
+}
+
+std::wstring DriveDirectory(wchar_t letter) {
+  // The test command maps each drive letter to <FERRULON_DRIVE_BASE>/<letter>, a Unix directory
+  // that Wine also shows under Z:.
+  wchar_t base[1024] = {};
+  const DWORD length = GetEnvironmentVariableW(L"FERRULON_DRIVE_BASE", base, 1024);
+  if (length == 0 || length >= 1024) return L"";
+  std::wstring dir = base;
+  if (dir[0] == L'/') dir.insert(0, L"Z:");
+  for (wchar_t& c : dir)
+    if (c == L'/') c = L'\\';
+  return dir + L"\\" + letter;
+}
+
+bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+  return bytes;
+}
+
+}  // namespace e2e

@@ -1,0 +1,89 @@
+// Drives a running ferrulon.exe from another process, as a user would: finds its window and
+// controls, reads what they show (texts, states, status-bar fields, screen pixels), clicks with
+// real mouse input and handles its message boxes. Every wait has a deadline.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// One started ferrulon.exe.
+struct Program {
+  HANDLE process = nullptr;
+  DWORD processId = 0;
+  HWND window = nullptr;          // the main window, once it is shown
+  std::wstring workDir;           // a fresh empty directory, the program's starting directory
+  void* remoteBuffer = nullptr;   // scratch memory inside the program for status-bar queries
+  POINT closeBox = {-1, -1};      // centre of the caption's close box, from the window's corner
+};
+
+constexpr DWORD AnswerMs = 8000;   // longest wait for the program to answer one message
+
+// Starts the executable in a fresh working directory and waits until its main window is shown
+// with every control built and the program answers messages. On failure says why.
+bool StartProgram(const std::wstring& exe, Program& program, std::wstring& failure);
+// Ends the program if it still runs, closes its handles and removes its working directory.
+void EndProgram(Program& program);
+bool IsRunning(const Program& program);
+// Waits up to timeoutMs for the process to end; gives its exit code, or STILL_ACTIVE.
+DWORD WaitForExit(const Program& program, DWORD timeoutMs);
+
+// Windows and controls.
+HWND Control(const Program& program, std::int64_t number);   // child with that window ID
+std::vector<HWND> Children(HWND parent);                      // in stacking order
+HWND FindChildByText(const Program& program, const std::wstring& text);
+std::wstring ClassOf(HWND window);
+LONG StyleOf(HWND window);
+RECT ClientRectOf(const Program& program, HWND control);   // in the main window's client area
+RECT ScreenRectOf(HWND window);
+bool IsShown(HWND window);     // visible (and its parents)
+bool IsEnabledWindow(HWND window);
+
+// Messages answered by the program (it answers only while it takes events). A text that did not
+// arrive in time reads as NoAnswer.
+constexpr wchar_t NoAnswer[] = L"<no answer>";
+bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+std::wstring TextOf(HWND window);
+std::wstring KeptTextOf(HWND window);   // the window server's copy: needs no answer from the program
+int CheckOf(HWND option);          // BM_GETCHECK, or -1 without an answer
+int ProgressOf(const Program& program);   // PBM_GETPOS of control 1, or -1 without an answer
+
+// The status bar, read through memory inside the program.
+struct StatusField {
+  std::wstring text;
+  bool borderless = false;
+};
+HWND StatusBarOf(const Program& program);
+std::vector<int> StatusEdges(const Program& program);            // right edges of the fields
+bool ReadStatusField(const Program& program, int field, StatusField& out);
+std::wstring StatusText(const Program& program, int field);      // NoAnswer when unread
+
+// Screen pixels (0x00BBGGRR) at a point of a control's client area.
+COLORREF PixelOf(HWND control, int x, int y);
+
+// The program's message box: a top-level dialog of its process.
+HWND FindMessageBox(const Program& program);
+std::wstring MessageBoxText(HWND box);
+
+// Real mouse input at screen points: move, press and release the left button.
+void ClickAt(POINT screen);
+void ClickControl(HWND control);   // at its centre
+void ClickOk(HWND box);            // its OK button, ID 1
+// The close box that Wine draws in the caption, found once while the program is idle (a busy
+// program answers hit tests only between passes); false when it was not found.
+bool ClickCloseBox(const Program& program);
+
+// Saves the main window and any message box of the program as a 24-bit .bmp file.
+bool SaveScreenshot(const Program& program, const std::wstring& path);
+
+// Test drives: the directory behind a mapped letter, as a path the program does not use.
+std::wstring DriveDirectory(wchar_t letter);   // empty when no test drives are mapped
+bool PathExists(const std::wstring& path);
+
+std::string Utf8(const std::wstring& text);
+
+}  // namespace e2e

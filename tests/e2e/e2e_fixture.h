@@ -1,0 +1,51 @@
+// Each test starts its own ferrulon.exe and ends it. At a test's first failure the window is saved
+// as <build>/tests/e2e-shots/<suite>.<test>.bmp; failed waits also print what the window showed.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "driver.h"
+#include "ui/texts.h"
+
+class Ferrulon : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Polls until the condition holds. Fails (and says what it saw) when the deadline passes, the
+  // program ends, or a message box appears that the condition does not expect.
+  bool WaitUntil(const std::string& expected, DWORD timeoutMs, const std::function<bool()>& condition);
+  HWND WaitForMessageBox(DWORD timeoutMs);
+  void DismissMessageBox(HWND box);     // clicks its OK button and waits until it is gone
+  std::string Describe();   // every control, the status bar and any message box, one per line
+
+  HWND Control(std::int64_t number) const { return e2e::Control(program_, number); }
+  std::wstring Text(std::int64_t number) const { return e2e::TextOf(Control(number)); }
+  int SlotOf(wchar_t letter);           // the drive slot labelled " x:\", or -1
+  void Select(wchar_t letter);          // clicks that drive's slot and waits until it is checked
+  int CheckedSlot();                    // the checked slot, -1 for none, -2 without an answer
+  bool BannerPixelsAre(COLORREF color);   // the banner's four inner corners
+  void CloseExpectingExitCode0();       // the close box; the process must end with 0
+  // A stopped run was cleaned up: waits for the reset, then checks every control it restores and
+  // that no test file is left on the drive (letter 0: not looked at).
+  void ExpectResetState(wchar_t letter);
+
+  e2e::Program program_;
+};
+
+// Texts compared as UTF-8 so that failures print them readably.
+inline std::string U8(const std::wstring& text) { return e2e::Utf8(text); }
+
+// A control's rectangle in the main window's client area as x, y, width, height.
+struct Box {
+  long x, y, width, height;
+  bool operator==(const Box&) const = default;
+};
+void PrintTo(const Box& box, std::ostream* os);
+Box BoxOf(const e2e::Program& program, HWND control);
+
+// The test-file path in a test drive's root, reached without the drive letter.
+std::wstring TestFileOn(wchar_t letter);
