@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, when any is missing.
 set -euo pipefail
-packages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb xauth
+packages=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb xauth
           x11-utils xdotool googletest fonts-wqy-microhei imagemagick)
 missing=()
 for p in "${packages[@]}"; do
