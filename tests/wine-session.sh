@@ -6,14 +6,18 @@ FERRULON_TEST_DRIVES=mnopqrstu
 
 wine_quiet() { "$WINE" "$@" </dev/null >/dev/null 2>&1 || true; }
 
+# A prefix for the tests (no window manager: Wine draws captions itself) or, with "desktop", one
+# for a person's own display, where the window manager frames the window.
 wine_prefix_create() {
   [ -f "$WINEPREFIX/.ferrulon-ready" ] && return 0
-  echo "== creating the Wine prefix $WINEPREFIX (once per build tree)"
+  echo "== creating the Wine prefix $WINEPREFIX (once; takes a little while)"
   rm -rf "$WINEPREFIX"
   wine_quiet wineboot -i
-  # No window manager under Xvfb: undecorated, unmanaged windows keep message boxes from stalling.
-  wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f
-  wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+  if [ "${1:-}" != desktop ]; then
+    # Undecorated, unmanaged windows: without a window manager, message boxes would stall.
+    wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f
+    wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+  fi
   # Chinese texts through a CJK font linked to the dialog fonts.
   for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
     wine_quiet reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
@@ -58,13 +62,16 @@ wine_drives_unmap() {
   if [ -n "${FERRULON_DRIVE_BASE:-}" ]; then rm -rf "$FERRULON_DRIVE_BASE"; fi
 }
 
-wine_session_up() {
-  local build=$1
+wine_tools() {
   WINE=$(command -v /usr/lib/wine/wine64 wine64 wine 2>/dev/null | head -n 1)
   WINESERVER=$(command -v /usr/lib/wine/wineserver wineserver 2>/dev/null | head -n 1)
-  export WINE WINESERVER
-  export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  export LC_ALL=C.UTF-8
+  export WINE WINESERVER WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+}
+
+wine_session_up() {
+  local build=$1
+  wine_tools
+  export WINEPREFIX="$build/wineprefix"
   wine_display_up
   wine_prefix_create
   "$WINESERVER" -k 2>/dev/null || true
