@@ -265,29 +265,8 @@ void RunLoopWith(void (*step)()) {
 
 void Click(std::int64_t number) { PostMessageW(Control(number), BM_CLICK, 0, 0); }
 
-void CloseOnceAsked() {
-  if (!World.boxes.empty()) PostMessageW(Main, WM_CLOSE, 0, 0);
-}
-
 void CloseOnceRunReturned() {
   if (!World.sleeps.empty() && IsWindowEnabled(Control(ui::StartButton))) PostMessageW(Main, WM_CLOSE, 0, 0);
-}
-
-// Refused before the run: nothing is written anywhere and Start can be pressed again.
-TEST_F(Window, DriveThatCannotBeEnteredIsRefusedWithAMessage) {
-  Rebuild({L"m:\\", L"k:\\"});   // no drive k: in the test session
-  wchar_t before[MAX_PATH] = {}, after[MAX_PATH] = {};
-  GetCurrentDirectoryW(MAX_PATH, before);
-  ui::SetControlState(ui::DriveOption0 + 1, 1);
-  Click(ui::StartButton);
-  RunLoopWith(CloseOnceAsked);
-
-  EXPECT_EQ(World.boxes, (std::vector<std::pair<std::wstring, std::wstring>>{{L"信息", L"无法访问所选驱动器!"}}));
-  EXPECT_TRUE(World.log.empty()) << "no run, not even its first delete";
-  EXPECT_TRUE(IsWindowEnabled(Control(ui::StartButton)));
-  EXPECT_EQ(ui::SelectedSlot, ui::NoSelection);
-  GetCurrentDirectoryW(MAX_PATH, after);
-  EXPECT_EQ(std::wstring(after), std::wstring(before));
 }
 
 // A stop seen right after a cycle's counters leaves that cycle's file on the drive; the reset
