@@ -7,10 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FERRULON_BUILD:-$root/build}
 rounds=${1:-30} cycles=${2:-10}
 
-bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j "$(nproc)" --target ferrulon overhead_bench >/dev/null
+FERRULON_BUILD=$build bash "$root/scripts/build.sh" ferrulon overhead_bench
 
 source "$root/tests/wine-session.sh"
 disk="$build/bench-disk"

@@ -5,11 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FERRULON_BUILD:-$root/build}
 
-bash "$root/scripts/install-deps.sh"
-echo "== building ferrulon.exe in $build"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j "$(nproc)" --target ferrulon >/dev/null
+FERRULON_BUILD=$build bash "$root/scripts/build.sh" ferrulon
 
 source "$root/tests/wine-session.sh"
 wine_tools
