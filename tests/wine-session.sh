@@ -42,7 +42,10 @@ wine_display_up() {
 
 wine_drives_map() {
   local base
-  if [ -w /dev/shm ]; then base=$(mktemp -d /dev/shm/ferrulon-drives.XXXXXX); else base=$(mktemp -d); fi
+  # tmpfs keeps runs fast and spares the disk; FERRULON_DRIVE_PARENT puts the drives elsewhere.
+  local parent=${FERRULON_DRIVE_PARENT:-/dev/shm}
+  [ -w "$parent" ] || parent=${TMPDIR:-/tmp}
+  base=$(mktemp -d "$parent/ferrulon-drives.XXXXXX")
   export FERRULON_DRIVE_BASE=$base
   local letter
   for letter in $(echo "$FERRULON_TEST_DRIVES" | sed 's/./& /g'); do
