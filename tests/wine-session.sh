@@ -9,7 +9,7 @@ wine_quiet() { "$WINE" "$@" </dev/null >/dev/null 2>&1 || true; }
 # A prefix for the tests (no window manager: Wine draws captions itself) or, with "desktop", one
 # for a person's own display, where the window manager frames the window.
 wine_prefix_create() {
-  [ -f "$WINEPREFIX/.ferrulon-ready" ] && return 0
+  [ -f "$WINEPREFIX/.ferrulon-ready" ] && { wine_caption_font; return 0; }
   echo "== creating the Wine prefix $WINEPREFIX (once; takes a little while)"
   rm -rf "$WINEPREFIX"
   wine_quiet wineboot -i
@@ -27,7 +27,16 @@ wine_prefix_create() {
   wine_quiet reg add 'HKLM\Software\Wine\Drives' /v p: /d network /f
   wine_quiet reg add 'HKLM\Software\Wine\Drives' /v q: /d floppy /f
   "$WINESERVER" -w || true
+  wine_caption_font
   touch "$WINEPREFIX/.ferrulon-ready"
+}
+
+# Wine draws the caption's close box with the Marlett font. Debian's fonts-wine ships it, but this
+# Wine does not look in that folder, so the box shows a plain "r" unless the prefix has a copy.
+wine_caption_font() {
+  local marlett=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -f "$marlett" ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then cp "$marlett" "$fonts/"; fi
+  return 0
 }
 
 wine_display_up() {
