@@ -40,6 +40,8 @@ HWND FindTopLevel(DWORD processId, const wchar_t* className, const wchar_t* titl
 
 std::wstring NewWorkDirectory() {
   static int made = 0;
+  const std::string given = EnvironmentValue(L"FERRULON_START_DIR");
+  if (!given.empty()) return FromUnixPath(given);
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
   for (;;) {
@@ -101,6 +103,7 @@ void LocateCloseBox(Program& program) {
 bool StartProgram(const std::wstring& exe, Program& program, std::wstring& failure) {
   program = Program{};
   program.workDir = NewWorkDirectory();
+  program.ownWorkDir = EnvironmentValue(L"FERRULON_START_DIR").empty();
   if (program.workDir.empty()) {
     failure = L"no temporary working directory could be made";
     return false;
@@ -109,6 +112,7 @@ bool StartProgram(const std::wstring& exe, Program& program, std::wstring& failu
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
+  const ULONGLONG launched = GetTickCount64();
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       program.workDir.c_str(), &startup, &info)) {
     failure = L"CreateProcessW failed with error " + std::to_wstring(GetLastError()) + L" for " + exe;
@@ -127,13 +131,16 @@ bool StartProgram(const std::wstring& exe, Program& program, std::wstring& failu
       failure = L"the program ended with exit code " + std::to_wstring(code) + L" before its window was ready";
       return false;
     }
-    if (program.window == nullptr) program.window = FindTopLevel(program.processId, nullptr, ui::WindowTitle);
+    if (program.window == nullptr) {
+      program.window = FindTopLevel(program.processId, nullptr, ui::WindowTitle);
+      if (program.window != nullptr) program.shownAfterMs = static_cast<std::int64_t>(GetTickCount64() - launched);
+    }
     if (program.window != nullptr && GetDlgItem(program.window, 502) != nullptr && Answers(program.window)) {
       program.remoteBuffer = VirtualAllocEx(program.process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
       LocateCloseBox(program);
       return true;
     }
-    Sleep(50);
+    Sleep(program.window == nullptr ? 5 : 50);
   }
   failure = program.window == nullptr ? L"no window titled \"" + std::wstring(ui::WindowTitle) + L"\" appeared within 30 s"
                                       : L"the window did not get all its controls within 30 s";
@@ -148,7 +155,7 @@ void EndProgram(Program& program) {
     }
     CloseHandle(program.process);
   }
-  if (!program.workDir.empty()) RemoveTree(program.workDir);
+  if (!program.workDir.empty() && program.ownWorkDir) RemoveTree(program.workDir);
   program = Program{};
 }
 
@@ -342,14 +349,9 @@ bool ClickCloseBox(const Program& program) {
 std::wstring DriveDirectory(wchar_t letter) {
   // The test command maps each drive letter to <FERRULON_DRIVE_BASE>/<letter>, a Unix directory
   // that Wine also shows under Z:.
-  wchar_t base[1024] = {};
-  const DWORD length = GetEnvironmentVariableW(L"FERRULON_DRIVE_BASE", base, 1024);
-  if (length == 0 || length >= 1024) return L"";
-  std::wstring dir = base;
-  if (dir[0] == L'/') dir.insert(0, L"Z:");
-  for (wchar_t& c : dir)
-    if (c == L'/') c = L'\\';
-  return dir + L"\\" + letter;
+  const std::string base = EnvironmentValue(L"FERRULON_DRIVE_BASE");
+  if (base.empty()) return L"";
+  return FromUnixPath(base) + L"\\" + letter;
 }
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -360,6 +362,14 @@ std::string Utf8(const std::wstring& text) {
   std::string bytes(static_cast<std::size_t>(size), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
   return bytes;
+}
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring text(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
+  return text;
 }
 
 }  // namespace e2e

@@ -19,12 +19,16 @@ struct Program {
   std::wstring workDir;           // a fresh empty directory, the program's starting directory
   void* remoteBuffer = nullptr;   // scratch memory inside the program for status-bar queries
   POINT closeBox = {-1, -1};      // centre of the caption's close box, from the window's corner
+  bool ownWorkDir = true;         // made by StartProgram, so removed by EndProgram
+  std::int64_t shownAfterMs = -1;   // from CreateProcessW until the main window was visible
 };
 
 constexpr DWORD AnswerMs = 8000;   // longest wait for the program to answer one message
 
 // Starts the executable in a fresh working directory and waits until its main window is shown
-// with every control built and the program answers messages. On failure says why.
+// with every control built and the program answers messages. On failure says why. When
+// FERRULON_START_DIR names a Unix directory, the program starts there instead, and the directory
+// is left in place.
 bool StartProgram(const std::wstring& exe, Program& program, std::wstring& failure);
 // Ends the program if it still runs, closes its handles and removes its working directory.
 void EndProgram(Program& program);
@@ -85,5 +89,30 @@ std::wstring DriveDirectory(wchar_t letter);   // empty when no test drives are 
 bool PathExists(const std::wstring& path);
 
 std::string Utf8(const std::wstring& text);
+std::wstring Wide(const std::string& utf8);
+// A Unix path as the program sees it, through Wine's Z: drive.
+std::wstring FromUnixPath(const std::string& path);
+// A variable of this process's environment, "" when unset.
+std::string EnvironmentValue(const wchar_t* name);
+
+// What the program holds, read from outside (process_figures.cpp). Each figure is -1 when it could
+// not be read.
+struct ProcessFigures {
+  std::int64_t handles = -1;          // kernel handles: entries of the system's handle list
+  std::int64_t handleCountCall = -1;  // GetProcessHandleCount (Wine 8 answers 0 for every process)
+  std::int64_t gdiCall = -1;          // GetGuiResources GDI and USER (Wine 8: not implemented, 0)
+  std::int64_t userCall = -1;
+  std::int64_t gdiObjects = -1;       // live, non-stock entries of the program's GDI handle table
+  std::int64_t windows = -1;          // its windows, top-level and child
+  std::int64_t privateBytes = -1;     // PrivateUsage; under Wine 0, so PagefileUsage (resident anonymous)
+  std::int64_t workingSet = -1;
+  std::int64_t peakWorkingSet = -1;
+};
+ProcessFigures ReadFigures(const Program& program);
+std::string FiguresText(const ProcessFigures& figures);
+
+// One of the run's process-wide integers (CharsVerified, say), read from the program's memory at
+// the address that the symbol table of its unstripped twin gives. On failure says why.
+bool ReadCounter(const Program& program, const std::string& name, std::int64_t& value, std::string& failure);
 
 }  // namespace e2e

@@ -1,6 +1,7 @@
 // Start, observation and clean-up shared by every end-to-end test.
 #include "e2e_fixture.h"
 
+#include <cstdio>
 #include <iostream>
 #include <sstream>
 
@@ -33,6 +34,13 @@ std::wstring ShotDirectory() {
 
 std::string Quoted(const std::wstring& text) { return std::string(1, '"') + Utf8(text) + '"'; }
 
+// The fault library's settings file: its own path with .so replaced by .settings.
+std::wstring FaultSettingsFile() {
+  std::string path = FERRULON_FAULTS;
+  path.replace(path.rfind(".so"), 3, ".settings");
+  return FromUnixPath(path);
+}
+
 }  // namespace
 
 void PrintTo(const Box& box, std::ostream* os) {
@@ -45,6 +53,12 @@ Box BoxOf(const Program& program, HWND control) {
 }
 
 std::wstring TestFileOn(wchar_t letter) { return DriveDirectory(letter) + L"\\tfile.frl"; }
+
+std::int64_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
 
 namespace {
 
@@ -59,7 +73,9 @@ class ShotOnFailure : public ::testing::EmptyTestEventListener {
       return;
     PictureTaken = true;
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string name = std::string(test->test_suite_name()) + "." + test->name() + ".bmp";
+    std::string name = std::string(test->test_suite_name()) + "." + test->name() + ".bmp";
+    for (char& c : name)
+      if (c == '/') c = '-';   // parameterised tests are named Instance/Suite.Test/Case
     const std::wstring shot = ShotDirectory() + L"\\" + std::wstring(name.begin(), name.end());
     std::cout << (SaveScreenshot(*Pictured, shot) ? "screenshot: " : "no screenshot could be saved to ") << Utf8(shot)
               << std::endl;
@@ -75,6 +91,16 @@ void Ferrulon::SetUp() {
     listening = true;
   }
   PictureTaken = false;
+  (void)DeleteFileW(FaultSettingsFile().c_str());
+  const std::vector<std::string> settings = FaultSettings();
+  if (!settings.empty()) {
+    ASSERT_NE(EnvironmentValue(L"LD_PRELOAD").find("tfile_faults"), std::string::npos)
+        << "the fault library is preloaded (run through ctest, which sets LD_PRELOAD)";
+    FILE* file = _wfopen(FaultSettingsFile().c_str(), L"wb");
+    ASSERT_NE(file, nullptr) << "the fault settings could not be written to " << Utf8(FaultSettingsFile());
+    for (const std::string& setting : settings) std::fprintf(file, "%s\n", setting.c_str());
+    ASSERT_EQ(std::fclose(file), 0);
+  }
   std::wstring failure;
   ASSERT_TRUE(StartProgram(ProgramPath(), program_, failure)) << Utf8(failure);
   Pictured = &program_;
@@ -83,6 +109,7 @@ void Ferrulon::SetUp() {
 void Ferrulon::TearDown() {
   Pictured = nullptr;
   EndProgram(program_);
+  (void)DeleteFileW(FaultSettingsFile().c_str());
 }
 
 bool Ferrulon::WaitUntil(const std::string& expected, DWORD timeoutMs, const std::function<bool()>& condition) {
@@ -202,4 +229,14 @@ void Ferrulon::ExpectResetState(wchar_t letter) {
   if (letter != 0) {
     EXPECT_FALSE(PathExists(TestFileOn(letter))) << "tfile.frl left on " << static_cast<char>(letter) << ":";
   }
+}
+
+std::int64_t Ferrulon::Counter(const std::string& name) {
+  std::int64_t value = -1;
+  std::string failure;
+  if (!ReadCounter(program_, name, value, failure)) {
+    ADD_FAILURE() << name << " could not be read: " << failure;
+    return -1;
+  }
+  return value;
 }

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "driver.h"
 #include "ui/texts.h"
@@ -14,6 +15,10 @@ class Ferrulon : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+  // Settings of the fault library for the program about to start (FERRULON_FAULT=count, say): see
+  // tests/faults/tfile_faults.c. The test command preloads the library into this test program,
+  // and so into the program it starts, which reads these settings when it starts.
+  virtual std::vector<std::string> FaultSettings() const { return {}; }
 
   // Polls until the condition holds. Fails (and says what it saw) when the deadline passes, the
   // program ends, or a message box appears that the condition does not expect.
@@ -32,6 +37,9 @@ class Ferrulon : public ::testing::Test {
   // A stopped run was cleaned up: waits for the reset, then checks every control it restores and
   // that no test file is left on the drive (letter 0: not looked at).
   void ExpectResetState(wchar_t letter);
+  // One of the run's integers (CharsVerified, say), read from the program's memory; -1 (and a test
+  // failure) when it cannot be read.
+  std::int64_t Counter(const std::string& name);
 
   e2e::Program program_;
 };
@@ -49,3 +57,11 @@ Box BoxOf(const e2e::Program& program, HWND control);
 
 // The test-file path in a test drive's root, reached without the drive letter.
 std::wstring TestFileOn(wchar_t letter);
+// The size of a file in bytes, -1 when it is not there.
+std::int64_t FileSize(const std::wstring& path);
+
+// Runs when a test ends, also after a failure: undoes what the test changed on the test drives.
+struct AtTestEnd {
+  std::function<void()> run;
+  ~AtTestEnd() { run(); }
+};

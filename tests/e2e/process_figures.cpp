@@ -1,0 +1,177 @@
+// The program's environment, what it holds and its own counters, all read from outside the
+// program; see driver.h.
+#include <windows.h>
+#include <psapi.h>
+#include <winternl.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "driver.h"
+
+namespace e2e {
+
+std::wstring FromUnixPath(const std::string& path) {
+  std::wstring dir = Wide(path);
+  if (!dir.empty() && dir[0] == L'/') dir.insert(0, L"Z:");
+  for (wchar_t& c : dir)
+    if (c == L'/') c = L'\\';
+  return dir;
+}
+
+std::string EnvironmentValue(const wchar_t* name) {
+  wchar_t value[4096] = {};
+  const DWORD length = GetEnvironmentVariableW(name, value, 4096);
+  return length == 0 || length >= 4096 ? std::string() : Utf8(value);
+}
+
+namespace {
+
+using QuerySystem = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+using QueryProcess = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+
+template <typename Call>
+Call FromNtdll(const char* name) {
+  return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+// SystemExtendedHandleInformation (64): one entry per open handle of every process.
+struct HandleEntry {
+  void* object;
+  ULONG_PTR processId;
+  ULONG_PTR handle;
+  ULONG access;
+  USHORT backTrace, typeIndex;
+  ULONG attributes, reserved;
+};
+
+std::int64_t KernelHandles(DWORD processId) {
+  const QuerySystem query = FromNtdll<QuerySystem>("NtQuerySystemInformation");
+  if (query == nullptr) return -1;
+  std::vector<char> buffer(1 << 20);
+  ULONG needed = 0;
+  LONG status = 0;
+  while ((status = query(64, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
+         static_cast<LONG>(0xC0000004))   // STATUS_INFO_LENGTH_MISMATCH
+    buffer.resize(buffer.size() * 2);
+  if (status != 0) return -1;
+  const ULONG_PTR count = *reinterpret_cast<const ULONG_PTR*>(buffer.data());
+  const HandleEntry* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + 2 * sizeof(ULONG_PTR));
+  std::int64_t owned = 0;
+  for (ULONG_PTR i = 0; i < count; ++i)
+    if (entries[i].processId == processId) ++owned;
+  return owned;
+}
+
+// The GDI handle table that the process environment block points at (GdiSharedHandleTable, at
+// 0xF8 on x64): 65,536 entries of 24 bytes, the object type at byte 14, the stock mark in bit 7 of
+// byte 12. Wine gives each process its own table; it is counted where GetGuiResources is missing.
+std::int64_t GdiObjects(HANDLE process) {
+  const QueryProcess query = FromNtdll<QueryProcess>("NtQueryInformationProcess");
+  PROCESS_BASIC_INFORMATION basic = {};
+  ULONG size = 0;
+  if (query == nullptr || query(process, ProcessBasicInformation, &basic, sizeof basic, &size) != 0) return -1;
+  ULONG64 table = 0;
+  SIZE_T read = 0;
+  if (!ReadProcessMemory(process, static_cast<char*>(static_cast<void*>(basic.PebBaseAddress)) + 0xF8, &table,
+                         sizeof table, &read) ||
+      table == 0)
+    return -1;
+  constexpr std::size_t Entries = 0x10000, EntryBytes = 24;
+  std::vector<unsigned char> entries(Entries * EntryBytes);
+  if (!ReadProcessMemory(process, reinterpret_cast<void*>(table), entries.data(), entries.size(), &read)) return -1;
+  std::int64_t live = 0;
+  for (std::size_t i = 0; i < Entries; ++i) {
+    const unsigned char* entry = entries.data() + i * EntryBytes;
+    if (entry[14] != 0 && (entry[12] & 0x80) == 0) ++live;
+  }
+  return live;
+}
+
+struct WindowCount {
+  DWORD processId;
+  std::int64_t count;
+};
+
+BOOL CALLBACK CountChild(HWND, LPARAM context) {
+  reinterpret_cast<WindowCount*>(context)->count += 1;
+  return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM context) {
+  WindowCount& windows = *reinterpret_cast<WindowCount*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != windows.processId) return TRUE;
+  windows.count += 1;
+  EnumChildWindows(window, CountChild, context);
+  return TRUE;
+}
+
+}  // namespace
+
+ProcessFigures ReadFigures(const Program& program) {
+  ProcessFigures figures;
+  figures.handles = KernelHandles(program.processId);
+  DWORD handles = 0;
+  if (GetProcessHandleCount(program.process, &handles)) figures.handleCountCall = handles;
+  figures.gdiCall = GetGuiResources(program.process, GR_GDIOBJECTS);
+  figures.userCall = GetGuiResources(program.process, GR_USEROBJECTS);
+  figures.gdiObjects = GdiObjects(program.process);
+  WindowCount windows = {program.processId, 0};
+  EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
+  figures.windows = windows.count;
+  PROCESS_MEMORY_COUNTERS_EX memory = {};
+  memory.cb = sizeof memory;
+  if (GetProcessMemoryInfo(program.process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)) {
+    figures.privateBytes = static_cast<std::int64_t>(memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage);
+    figures.workingSet = static_cast<std::int64_t>(memory.WorkingSetSize);
+    figures.peakWorkingSet = static_cast<std::int64_t>(memory.PeakWorkingSetSize);
+  }
+  return figures;
+}
+
+std::string FiguresText(const ProcessFigures& f) {
+  std::ostringstream out;
+  out << "handles " << f.handles << " (GetProcessHandleCount " << f.handleCountCall << "), GDI objects "
+      << f.gdiObjects << " (GetGuiResources " << f.gdiCall << "), windows " << f.windows << " (GetGuiResources USER "
+      << f.userCall << "), private bytes " << f.privateBytes << ", working set " << f.workingSet << ", peak "
+      << f.peakWorkingSet;
+  return out.str();
+}
+
+bool ReadCounter(const Program& program, const std::string& name, std::int64_t& value, std::string& failure) {
+  FILE* symbols = _wfopen(FromUnixPath(FERRULON_SYMBOLS).c_str(), L"r");
+  if (symbols == nullptr) {
+    failure = std::string("no symbol list at ") + FERRULON_SYMBOLS;
+    return false;
+  }
+  char line[256] = {};
+  unsigned long long offset = 0;
+  bool found = false;
+  while (!found && std::fgets(line, sizeof line, symbols) != nullptr) {
+    char symbol[128] = {};
+    if (std::string(line).starts_with("mismatch")) {
+      failure = line;
+      break;
+    }
+    found = std::sscanf(line, "%127s %llx", symbol, &offset) == 2 && name == symbol;
+  }
+  std::fclose(symbols);
+  if (!found) {
+    if (failure.empty()) failure = name + " is not in " + FERRULON_SYMBOLS;
+    return false;
+  }
+  // The first module of the process is its executable: its handle is the address it is loaded at.
+  HMODULE image = nullptr;
+  DWORD needed = 0;
+  SIZE_T read = 0;
+  if (!EnumProcessModules(program.process, &image, sizeof image, &needed) ||
+      !ReadProcessMemory(program.process, reinterpret_cast<char*>(image) + offset, &value, sizeof value, &read)) {
+    failure = "the program's memory could not be read (error " + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace e2e
