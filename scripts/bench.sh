@@ -19,7 +19,7 @@ wine_session_up "$build"
 # d: joins the drive list when Wine's session starts again.
 ln -sfn "$disk" "$WINEPREFIX/dosdevices/d:"
 "$WINESERVER" -k || true; "$WINESERVER" -w || true
-"$WINESERVER" -p </dev/null >/dev/null 2>&1 &
+"$WINESERVER" -p </dev/null >/dev/null 2>&1   # returns once the server runs (it detaches)
 wine_quiet cmd /c exit
 
 exe="$build/app/ferrulon.exe"

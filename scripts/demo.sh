@@ -36,7 +36,7 @@ with_progress "creating the Wine prefix" wine_prefix_create
 "$WINESERVER" -k 2>/dev/null || true
 "$WINESERVER" -w 2>/dev/null || true
 ln -sfn "$work" "$WINEPREFIX/dosdevices/$drive:"
-"$WINESERVER" -p </dev/null >/dev/null 2>&1 &
+"$WINESERVER" -p </dev/null >/dev/null 2>&1   # returns once the server runs (it detaches)
 wine_quiet cmd /c exit
 echo "== drive $drive: is $work, a temporary directory on $(df --output=fstype "$work" | tail -n 1 | tr -d ' ')"
 echo "== running the benchmark on $drive: (50 passes of 50 write/verify cycles; about a minute under Wine)"

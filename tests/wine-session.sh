@@ -90,7 +90,7 @@ wine_session_up() {
   "$WINESERVER" -w 2>/dev/null || true
   wine_drives_map
   # Wine reads the drive letters when its session starts: start it now, detached from our output.
-  "$WINESERVER" -p </dev/null >/dev/null 2>&1 &
+  "$WINESERVER" -p </dev/null >/dev/null 2>&1   # returns once the server runs (it detaches)
   wine_quiet cmd /c exit
 }
 
