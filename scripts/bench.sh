@@ -9,7 +9,7 @@ rounds=${1:-30} cycles=${2:-10}
 
 FERRULON_BUILD=$build bash "$root/scripts/build.sh" ferrulon overhead_bench
 
-source "$root/tests/wine-session.sh"
+source "$root/scripts/wine-session.sh"
 disk="$build/bench-disk"
 mkdir -p "$disk"
 export WINEPREFIX="$build/wineprefix"

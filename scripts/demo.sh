@@ -12,7 +12,7 @@ source "$root/scripts/progress.sh"
 echo "== building ferrulon.exe and the demo driver (the first time also installs packages)"
 with_progress "installing and building" env FERRULON_BUILD="$build" bash "$root/scripts/build.sh" ferrulon ferrulon_demo
 
-source "$root/tests/wine-session.sh"
+source "$root/scripts/wine-session.sh"
 wine_tools
 export WINEPREFIX="$build/wineprefix-demo"
 drive=d

@@ -17,7 +17,7 @@ fi
 
 echo "== building ferrulon.exe (the first build takes a few minutes)"
 with_progress "building" bash "$root/scripts/build.sh" ferrulon
-source "$root/tests/wine-session.sh"
+source "$root/scripts/wine-session.sh"
 wine_tools
 export WINEPREFIX="$build/wineprefix-desktop"
 with_progress "creating the Wine prefix" wine_prefix_create desktop

@@ -6,7 +6,7 @@ build=${FERRULON_BUILD:-$root/build}
 
 FERRULON_BUILD=$build bash "$root/scripts/build.sh"
 
-source "$root/tests/wine-session.sh"
+source "$root/scripts/wine-session.sh"
 echo "== starting Wine with the test drives"
 wine_session_up "$build"
 trap wine_session_down EXIT

@@ -1,4 +1,4 @@
-# Sourced by the test command: the Wine prefix, the test drives, a display and one Wine session
+# Sourced by the run, demo, test and benchmark commands: the Wine prefix, the test drives, a display and one Wine session
 # that every test process joins. Call wine_session_up BUILD_DIR first, wine_session_down at the end.
 
 # Letters mapped for tests; o, p and q are recorded as optical, network and removable drives.
