@@ -7,7 +7,6 @@
 
 #include "ui/ui.h"
 
-using namespace e2e;
 
 namespace {
 
@@ -50,6 +49,14 @@ void PrintTo(const Box& box, std::ostream* os) {
 Box BoxOf(const Program& program, HWND control) {
   const RECT rect = ClientRectOf(program, control);
   return Box{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+std::wstring e2e::DriveDirectory(wchar_t letter) {
+  // The test command maps each drive letter to <FERRULON_DRIVE_BASE>/<letter>, a Unix directory
+  // that Wine also shows under Z:.
+  const std::string base = EnvironmentValue(L"FERRULON_DRIVE_BASE");
+  if (base.empty()) return L"";
+  return FromUnixPath(base) + L"\\" + letter;
 }
 
 std::wstring TestFileOn(wchar_t letter) { return DriveDirectory(letter) + L"\\tfile.frl"; }
@@ -231,12 +238,3 @@ void Ferrulon::ExpectResetState(wchar_t letter) {
   }
 }
 
-std::int64_t Ferrulon::Counter(const std::string& name) {
-  std::int64_t value = -1;
-  std::string failure;
-  if (!ReadCounter(program_, name, value, failure)) {
-    ADD_FAILURE() << name << " could not be read: " << failure;
-    return -1;
-  }
-  return value;
-}

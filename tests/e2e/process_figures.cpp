@@ -1,5 +1,4 @@
-// The program's environment, what it holds and its own counters, all read from outside the
-// program; see driver.h.
+// What the program holds, read from outside the program; see e2e_fixture.h.
 #include <windows.h>
 #include <psapi.h>
 #include <winternl.h>
@@ -7,23 +6,11 @@
 #include <cstdio>
 #include <sstream>
 
-#include "driver.h"
+#include "e2e_fixture.h"
 
 namespace e2e {
 
-std::wstring FromUnixPath(const std::string& path) {
-  std::wstring dir = Wide(path);
-  if (!dir.empty() && dir[0] == L'/') dir.insert(0, L"Z:");
-  for (wchar_t& c : dir)
-    if (c == L'/') c = L'\\';
-  return dir;
-}
-
-std::string EnvironmentValue(const wchar_t* name) {
-  wchar_t value[4096] = {};
-  const DWORD length = GetEnvironmentVariableW(name, value, 4096);
-  return length == 0 || length >= 4096 ? std::string() : Utf8(value);
-}
+using namespace driver;
 
 namespace {
 
@@ -138,40 +125,6 @@ std::string FiguresText(const ProcessFigures& f) {
       << f.userCall << "), private bytes " << f.privateBytes << ", working set " << f.workingSet << ", peak "
       << f.peakWorkingSet;
   return out.str();
-}
-
-bool ReadCounter(const Program& program, const std::string& name, std::int64_t& value, std::string& failure) {
-  FILE* symbols = _wfopen(FromUnixPath(FERRULON_SYMBOLS).c_str(), L"r");
-  if (symbols == nullptr) {
-    failure = std::string("no symbol list at ") + FERRULON_SYMBOLS;
-    return false;
-  }
-  char line[256] = {};
-  unsigned long long offset = 0;
-  bool found = false;
-  while (!found && std::fgets(line, sizeof line, symbols) != nullptr) {
-    char symbol[128] = {};
-    if (std::string(line).starts_with("mismatch")) {
-      failure = line;
-      break;
-    }
-    found = std::sscanf(line, "%127s %llx", symbol, &offset) == 2 && name == symbol;
-  }
-  std::fclose(symbols);
-  if (!found) {
-    if (failure.empty()) failure = name + " is not in " + FERRULON_SYMBOLS;
-    return false;
-  }
-  // The first module of the process is its executable: its handle is the address it is loaded at.
-  HMODULE image = nullptr;
-  DWORD needed = 0;
-  SIZE_T read = 0;
-  if (!EnumProcessModules(program.process, &image, sizeof image, &needed) ||
-      !ReadProcessMemory(program.process, reinterpret_cast<char*>(image) + offset, &value, sizeof value, &read)) {
-    failure = "the program's memory could not be read (error " + std::to_string(GetLastError()) + ")";
-    return false;
-  }
-  return true;
 }
 
 }  // namespace e2e

@@ -5,7 +5,6 @@
 #include "e2e_fixture.h"
 #include "ui/ui.h"
 
-using namespace e2e;
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include "e2e_fixture.h"
 #include "ui/ui.h"
 
-using namespace e2e;
 
 namespace {
 

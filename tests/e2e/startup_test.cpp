@@ -9,7 +9,6 @@
 
 #include "ui/ui.h"
 
-using namespace e2e;
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <functional>
 #include <string>
 
-#include "driver.h"
+#include "tools/driver/driver.h"
 #include "ui/texts.h"
 #include "ui/ui.h"
 
-using namespace e2e;
+using namespace driver;
 
 namespace {
 

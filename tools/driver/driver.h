@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace e2e {
+namespace driver {
 
 // One started ferrulon.exe.
 struct Program {
@@ -84,8 +84,6 @@ bool ClickCloseBox(const Program& program);
 // Saves the main window and any message box of the program as a 24-bit .bmp file.
 bool SaveScreenshot(const Program& program, const std::wstring& path);
 
-// Test drives: the directory behind a mapped letter, as a path the program does not use.
-std::wstring DriveDirectory(wchar_t letter);   // empty when no test drives are mapped
 bool PathExists(const std::wstring& path);
 
 std::string Utf8(const std::wstring& text);
@@ -95,24 +93,4 @@ std::wstring FromUnixPath(const std::string& path);
 // A variable of this process's environment, "" when unset.
 std::string EnvironmentValue(const wchar_t* name);
 
-// What the program holds, read from outside (process_figures.cpp). Each figure is -1 when it could
-// not be read.
-struct ProcessFigures {
-  std::int64_t handles = -1;          // kernel handles: entries of the system's handle list
-  std::int64_t handleCountCall = -1;  // GetProcessHandleCount (Wine 8 answers 0 for every process)
-  std::int64_t gdiCall = -1;          // GetGuiResources GDI and USER (Wine 8: not implemented, 0)
-  std::int64_t userCall = -1;
-  std::int64_t gdiObjects = -1;       // live, non-stock entries of the program's GDI handle table
-  std::int64_t windows = -1;          // its windows, top-level and child
-  std::int64_t privateBytes = -1;     // PrivateUsage; under Wine 0, so PagefileUsage (resident anonymous)
-  std::int64_t workingSet = -1;
-  std::int64_t peakWorkingSet = -1;
-};
-ProcessFigures ReadFigures(const Program& program);
-std::string FiguresText(const ProcessFigures& figures);
-
-// One of the run's process-wide integers (CharsVerified, say), read from the program's memory at
-// the address that the symbol table of its unstripped twin gives. On failure says why.
-bool ReadCounter(const Program& program, const std::string& name, std::int64_t& value, std::string& failure);
-
-}  // namespace e2e
+}  // namespace driver

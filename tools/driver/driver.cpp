@@ -5,7 +5,7 @@
 
 #include "ui/texts.h"
 
-namespace e2e {
+namespace driver {
 
 namespace {
 
@@ -346,14 +346,6 @@ bool ClickCloseBox(const Program& program) {
   return true;
 }
 
-std::wstring DriveDirectory(wchar_t letter) {
-  // The test command maps each drive letter to <FERRULON_DRIVE_BASE>/<letter>, a Unix directory
-  // that Wine also shows under Z:.
-  const std::string base = EnvironmentValue(L"FERRULON_DRIVE_BASE");
-  if (base.empty()) return L"";
-  return FromUnixPath(base) + L"\\" + letter;
-}
-
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string Utf8(const std::wstring& text) {
@@ -372,4 +364,18 @@ std::wstring Wide(const std::string& utf8) {
   return text;
 }
 
-}  // namespace e2e
+std::wstring FromUnixPath(const std::string& path) {
+  std::wstring dir = Wide(path);
+  if (!dir.empty() && dir[0] == L'/') dir.insert(0, L"Z:");
+  for (wchar_t& c : dir)
+    if (c == L'/') c = L'\\';
+  return dir;
+}
+
+std::string EnvironmentValue(const wchar_t* name) {
+  wchar_t value[4096] = {};
+  const DWORD length = GetEnvironmentVariableW(name, value, 4096);
+  return length == 0 || length >= 4096 ? std::string() : Utf8(value);
+}
+
+}  // namespace driver

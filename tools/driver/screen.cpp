@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-namespace e2e {
+namespace driver {
 
 // The screen DC of Wine's X11 driver reads back what is on the X screen; at depth 24 the banner
 // colours 0xEEEEEE, 255 and 65280 come back exactly.
@@ -61,4 +61,4 @@ bool SaveScreenshot(const Program& program, const std::wstring& path) {
   return saved;
 }
 
-}  // namespace e2e
+}  // namespace driver
