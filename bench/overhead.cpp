@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
   for (int round = 0; round < rounds; ++round) {
     double start = NowUs();
     for (int c = 0; c < cycles; ++c)
-      if (!engine::RunCycle()) {
+      if (!engine::RunCycle(ui::MainWindowView)) {
         std::printf("the cycle ended the run (a fault on %s?)\n", root);
         return 1;
       }

@@ -57,8 +57,32 @@ extern std::int64_t WrittenRefreshCount;      // cycles since each status field 
 extern std::int64_t VerifiedRefreshCount;     // the first two carry over from run to run
 extern std::int64_t OperationsRefreshCount;
 
-void RunDriveTest();          // in the current directory; returns when the run ends
-bool RunCycle();              // one write/verify cycle of a pass; false when the run ends in it
-std::int64_t RequestStop();   // the Stop button's handler: StopFlag := StopRequested
+// What the run shows, handed in by its caller: one entry per thing it reports, in the order it
+// reports them. The engine knows no window; the main window's view lives in ui/.
+constexpr std::int64_t WrittenCount = 0;      // the counts a refreshed status field shows
+constexpr std::int64_t VerifiedCount = 1;
+constexpr std::int64_t OperationsCount = 2;
+constexpr std::int64_t CannotCreateFile = 1;  // the two file messages
+constexpr std::int64_t CannotOpenFile = 2;
+
+struct RunView {
+  void (*driveUnderTest)();                               // the run begins on the chosen drive
+  void (*scorePending)();                                 // no score yet: after the settle delay
+  void (*countRefreshed)(std::int64_t which, std::int64_t count);   // every 32nd cycle per count
+  void (*passDone)(std::int64_t passesDone);              // 1..50, outside the pass time
+  void (*failed)();                                       // a line read back differently
+  void (*completed)(const runtime::Text& score);          // score and verdict of a completed run
+  void (*readyAgain)();                                   // after a completed run
+  void (*fileMessage)(std::int64_t message);              // CannotCreateFile or CannotOpenFile
+  void (*drainEvents)();                                  // lets the window take pending events
+};
+
+void RunDriveTest(const RunView& view);   // in the current directory; returns when the run ends
+bool RunCycle(const RunView& view);       // one write/verify cycle; false when the run ends in it
+std::int64_t RequestStop();               // the Stop button's handler: StopFlag := StopRequested
+void ClearCounters();                     // characters written and verified, file operations
+// After a stopped run: the flags, the pass position and the counters back to 0, and any test
+// file the run left in the current directory removed.
+void ClearRunState();
 
 }  // namespace engine

@@ -1,9 +1,6 @@
 // The test run: 50 timed passes of 50 write/verify cycles on the test file, with its counters,
-// verdict and score shown in the main window.
-#include "drives/drives.h"
+// verdict and score reported through the view its caller hands in.
 #include "engine/engine.h"
-#include "ui/texts.h"
-#include "ui/ui.h"
 
 namespace engine {
 
@@ -25,9 +22,7 @@ std::int64_t OperationsRefreshCount = 0;
 namespace {
 
 constexpr std::int64_t SettleDelayMs = 1062;     // before the first pass; outside every pass time
-constexpr std::int64_t RefreshInterval = 32;     // cycles between two refreshes of one status field
-constexpr std::int64_t ProgressAtRest = 500;
-constexpr std::int64_t ProgressPerPass = 10;
+constexpr std::int64_t RefreshInterval = 32;     // cycles between two refreshes of one count
 
 // True when Stop was requested: the run must return at once, leaving everything as it is.
 bool StopSeen() {
@@ -38,20 +33,16 @@ bool StopSeen() {
 
 // A test file the drive will not let us create or open: one message, then the run ends the way
 // a stopped run ends, so that the main loop's reset restores the window and removes the file.
-void Abandon(const wchar_t* text) {
-  (void)runtime::ShowMessage(ui::InfoCaption, text);
+void Abandon(const RunView& view, std::int64_t message) {
+  view.fileMessage(message);
   RunState = ResetPending;
 }
 
-// Counts one cycle for a status field and rewrites the field every 32nd cycle. The text is made
-// only when the field is due, to keep the timed cycles free of needless work.
-void CountForField(std::int64_t& sinceRefresh, std::int64_t field, const wchar_t* label,
-                   std::int64_t count) {
+// Counts one cycle for a count on show and reports the count every 32nd cycle.
+void CountCycle(const RunView& view, std::int64_t& sinceRefresh, std::int64_t which, std::int64_t count) {
   sinceRefresh += 1;
   if (sinceRefresh < RefreshInterval) return;
-  runtime::Text text = label;
-  text += runtime::DecimalText(count);
-  ui::SetStatusText(field, text.c_str());
+  view.countRefreshed(which, count);
   sinceRefresh = 0;
 }
 
@@ -81,70 +72,61 @@ bool ReadPhase() {
   return true;
 }
 
-// The red verdict; the failing cycle's file stays on the drive and Start stays disabled.
-void ShowFailure() {
-  ui::SetControlText(ui::StatusBanner, ui::FailedVerdict);
-  ui::SetControlBackColor(ui::StatusBanner, ui::FailureRed);
-  runtime::DrainEvents();
+// The failure verdict; the failing cycle's file stays on the drive and the run state stays as it is.
+void Fail(const RunView& view) {
+  view.failed();
+  view.drainEvents();
   FailureFlag = 0;
 }
 
-// The drive under test named in the window, any old test file removed, the drive left to settle.
-void Prepare() {
+// The drive under test shown, any old test file removed, the drive left to settle.
+void Prepare(const RunView& view) {
   CharsWritten = 0;
   FileOperations = 0;
   OperationsRefreshCount = 0;
-  runtime::Text driveText = ui::DriveUnderTestLabel;
-  if (ui::SelectedSlot >= 0 && ui::SelectedSlot < drives::DriveRootEntries)
-    driveText += drives::DriveRoots[ui::SelectedSlot];
-  (void)ui::CreateTextControl(ui::DriveUnderTestText, 180, 136, 145, 20, driveText.c_str(), true);
+  view.driveUnderTest();
   (void)ForceDelete(TestFileName);
   runtime::DelayMs(SettleDelayMs);
-  (void)ui::CreateTextControl(ui::ScoreText, 195, 202, 130, 30, ui::Placeholder, true);
+  view.scorePending();
 }
 
-// Score = mean pass time in whole ms (truncated); green verdict; Start enabled again.
-void Complete() {
+// Score = mean pass time in whole ms (truncated); then ready for the next run.
+void Complete(const RunView& view) {
   std::int64_t sum = 0;
   for (std::int64_t pass = 0; pass < PassesPerRun; ++pass) sum += PassTimes[pass];
   LastScoreText = runtime::DecimalText(sum / PassesPerRun);
-  ui::SetControlText(ui::ScoreText, LastScoreText.c_str());
-  ui::SetControlText(ui::StatusBanner, ui::PassedVerdict);
-  ui::SetControlBackColor(ui::StatusBanner, ui::SuccessGreen);
-  runtime::DrainEvents();
+  view.completed(LastScoreText);
+  view.drainEvents();
   CyclesInPass = 0;
   PassesDone = 0;
-  ui::SetControlState(ui::ProgressBar, ProgressAtRest);
-  ui::SetControlEnabled(ui::StartButton, true);
-  runtime::DrainEvents();
-  CharsWritten = 0;
-  CharsVerified = 0;
-  FileOperations = 0;
+  view.readyAgain();
+  view.drainEvents();
+  ClearCounters();
   OperationsRefreshCount = 0;
 }
 
 }  // namespace
 
 // One write/verify cycle; false when the run ends inside it (stopped, abandoned or failed).
-bool RunCycle() {
+bool RunCycle(const RunView& view) {
   if (StopSeen()) return false;
   if (!WritePhase()) {
-    Abandon(ui::CannotCreateFile);
+    Abandon(view, CannotCreateFile);
     return false;
   }
   FileOperations += 1;
-  CountForField(WrittenRefreshCount, ui::WrittenField, ui::WrittenLabel, CharsWritten);
+  CountCycle(view, WrittenRefreshCount, WrittenCount, CharsWritten);
   if (!ReadPhase()) {
-    Abandon(ui::CannotOpenFile);
+    Abandon(view, CannotOpenFile);
     return false;
   }
   FileOperations += 1;
-  CountForField(OperationsRefreshCount, ui::FileOpsField, ui::FileOpsLabel, FileOperations);
+  CountCycle(view, OperationsRefreshCount, OperationsCount, FileOperations);
   if (FailureFlag == LineDiffered) {
-    ShowFailure();
+    Fail(view);
     return false;
   }
-  CountForField(VerifiedRefreshCount, ui::VerifiedField, ui::VerifiedLabel, CharsVerified);
+  CountCycle(view, VerifiedRefreshCount, VerifiedCount, CharsVerified);
   CyclesInPass += 1;
   if (StopSeen()) return false;
   // Delete until it fails, twice over: on a healthy drive one removal and two failed attempts.
@@ -153,25 +135,41 @@ bool RunCycle() {
   return !StopSeen();
 }
 
-void RunDriveTest() {
-  Prepare();
+void RunDriveTest(const RunView& view) {
+  Prepare(view);
   while (PassesDone < PassesPerRun) {
     PassStartMs = runtime::ElapsedMs();
     while (CyclesInPass < CyclesPerPass)
-      if (!RunCycle()) return;
+      if (!RunCycle(view)) return;
     PassTimes[PassesDone] = runtime::ElapsedMs() - PassStartMs;
     CyclesInPass = 0;
     PassesDone += 1;
-    ui::SetControlState(ui::ProgressBar, ProgressAtRest - ProgressPerPass * PassesDone);
-    runtime::DrainEvents();
+    view.passDone(PassesDone);
+    view.drainEvents();
     if (StopSeen()) return;
   }
-  Complete();
+  Complete(view);
 }
 
 std::int64_t RequestStop() {
   StopFlag = StopRequested;
   return 0;
+}
+
+void ClearCounters() {
+  CharsWritten = 0;
+  CharsVerified = 0;
+  FileOperations = 0;
+}
+
+void ClearRunState() {
+  RunState = 0;
+  StopFlag = 0;
+  CyclesInPass = 0;
+  PassesDone = 0;
+  PassStartMs = 0;
+  ClearCounters();
+  while (ForceDelete(TestFileName)) {}
 }
 
 }  // namespace engine

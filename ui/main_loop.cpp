@@ -11,19 +11,11 @@ namespace ui {
 
 namespace {
 
-constexpr std::int64_t ProgressAtRest = 500;
-
 // The three status fields back to their bare labels, and the counters they show to 0.
 void ClearStatusFields() {
   SetStatusText(WrittenField, WrittenLabel);
   SetStatusText(VerifiedField, VerifiedLabel);
   SetStatusText(FileOpsField, FileOpsLabel);
-}
-
-void ClearCounters() {
-  engine::CharsWritten = 0;
-  engine::CharsVerified = 0;
-  engine::FileOperations = 0;
 }
 
 void ClearBanner() {
@@ -36,16 +28,11 @@ void ClearBanner() {
 void ResetAfterStop() {
   SetControlEnabled(StartButton, true);
   for (std::int64_t i = 0; i < DriveSlots; ++i) SetControlState(DriveOption0 + i, 0);
-  engine::RunState = 0;
-  engine::StopFlag = 0;
-  engine::CyclesInPass = 0;
-  engine::PassesDone = 0;
+  engine::ClearRunState();
   SetControlState(ProgressBar, ProgressAtRest);
-  engine::PassStartMs = 0;
-  while (engine::ForceDelete(engine::TestFileName)) {}
   (void)CreateTextControl(ScoreText, 195, 202, 130, 30, Placeholder, true);
   ClearStatusFields();
-  ClearCounters();
+  engine::ClearCounters();
   (void)CreateTextControl(DriveUnderTestText, 190, 136, 145, 20, DriveUnderTestLabel, true);
   ClearBanner();
 }
@@ -69,7 +56,7 @@ std::int64_t CheckedSlot() {
 // directory, says so and leaves Start enabled.
 void Start() {
   ClearStatusFields();
-  ClearCounters();
+  engine::ClearCounters();
   ClearBanner();
   runtime::DrainEvents();   // drops a second click on Start that is already waiting
   SetControlEnabled(StartButton, false);
@@ -89,7 +76,7 @@ void Start() {
     runtime::DrainEvents();
     return;
   }
-  engine::RunDriveTest();
+  engine::RunDriveTest(MainWindowView);
   SelectedSlot = NoSelection;
   if (slot == 1) runtime::DrainEvents();
 }

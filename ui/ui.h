@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "engine/engine.h"
+
 namespace ui {
 
 // Control numbers: every control is addressed by its number, which is also its window ID.
@@ -31,6 +33,7 @@ constexpr std::int64_t SuccessGreen = 65280;
 constexpr std::int64_t DefaultColor = -1;
 
 constexpr std::int64_t NoSelection = 100;   // SelectedSlot when no drive slot is chosen
+constexpr std::int64_t ProgressAtRest = 500;   // the bar's range and its value between runs
 
 // ---- Control services ----------------------------------------------------------------------
 // Operations on a number without a live control do nothing; readings give 0. Texts may be null.
@@ -62,6 +65,8 @@ void SetControlHidden(std::int64_t number, bool hidden);
 
 // ---- Main window and main loop -------------------------------------------------------------
 extern std::int64_t SelectedSlot;   // 0..6, or NoSelection
+
+extern const engine::RunView MainWindowView;   // a run shown in the main window
 
 void BuildMainWindow();   // once, after drive discovery
 void RunMainLoop();       // until the window is asked to close

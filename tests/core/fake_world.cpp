@@ -158,7 +158,25 @@ int WINAPI FakeBox(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
   return IDOK;
 }
 
+void Show(std::string what) {
+  if (World.log.size() < LogLimit) World.log.push_back("show " + what);
+  World.shown.push_back(std::move(what));
+}
+std::string AtReading() { return " @" + std::to_string(World.clockReadings); }
+
 }  // namespace
+
+const engine::RunView RecordingView = {
+    [] { Show("drive"); },
+    [] { Show("score pending"); },
+    [](std::int64_t which, std::int64_t count) { Show("count " + std::to_string(which) + " " + std::to_string(count)); },
+    [](std::int64_t passesDone) { Show("pass " + std::to_string(passesDone) + AtReading()); },
+    [] { Show("failed"); },
+    [](const runtime::Text& score) { Show("completed " + std::string(score.begin(), score.end())); },
+    [] { Show("ready"); },
+    [](std::int64_t message) { Show("message " + std::to_string(message)); },
+    [] { Show("drain" + AtReading()); },
+};
 
 void InstallFakes() {
   RealFile = engine::File;

@@ -1,6 +1,7 @@
 // The run's platform calls without a disk, real time or real message boxes: an in-memory drive
-// holding the one test file, a clock that reads what the test chooses, and a message box that
-// only records. Faults and Stop clicks are placed at chosen moments of the run.
+// holding the one test file, a clock that reads what the test chooses, a message box that only
+// records, and a view that records what the run shows. Faults and Stop clicks are placed at
+// chosen moments of the run.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "engine/engine.h"
 
 // Files are numbered 1, 2, ... in the order they are created; clock readings from 1. Pass k
 // (from 1) starts at reading 2k - 1 and ends at reading 2k, and time jumps between passes.
@@ -21,7 +24,7 @@ struct FakeWorld {
   std::int64_t filesCreated = 0;
   std::int64_t createAttempts = 0, openAttempts = 0;
   std::string firstBytes;                       // first byte of every file created, in order
-  std::vector<std::string> log;                 // the first requests, in order
+  std::vector<std::string> log;                 // the first requests and views, in order
   std::map<std::string, std::int64_t> counts;   // every request but the one-byte reads
   std::int64_t oneByteReads = 0;                // 31 million of them make a run
   std::int64_t secondOpen = 0;                  // a file opened while another was open
@@ -30,6 +33,9 @@ struct FakeWorld {
   std::vector<std::int64_t> passDurations;      // ms chosen by the test; 10 for passes not given
   std::vector<std::int64_t> writtenAtPassEnd, verifiedAtPassEnd, operationsAtPassEnd;
   std::vector<std::pair<std::wstring, std::wstring>> boxes;   // caption, text
+  // What RecordingView was shown, in order: "drive", "score pending", "count 0 393600",
+  // "pass 1 @2" (after 2 clock readings), "drain @2", "failed", "completed 246", "ready", "message 1".
+  std::vector<std::string> shown;
   void (*onClockReading)() = nullptr;           // called after every reading
 
   std::int64_t refuseCreatingFrom = 0;   // this creation and every later one fail (both calls)
@@ -43,6 +49,7 @@ struct FakeWorld {
 };
 
 extern FakeWorld World;
+extern const engine::RunView RecordingView;   // records into World.shown
 
 void InstallFakes();   // engine::File, runtime::Clock and the message box reach World from now on
 void RemoveFakes();    // the real platform calls again

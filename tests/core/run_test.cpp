@@ -1,17 +1,17 @@
 // The test run without a window and without real time: the test file lives in memory, the clock
-// reads what each test chooses, message boxes are counted. A whole run takes well under a second.
+// reads what each test chooses, and a recording view notes what the run shows. A whole run takes
+// well under a second.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "drives/drives.h"
 #include "engine/engine.h"
 #include "fake_world.h"
 #include "text_print.h"
-#include "ui/ui.h"
 
 using runtime::Text;
 
@@ -27,8 +27,22 @@ std::vector<int> DifferingLines() {
 
 std::vector<std::int64_t> PassTimesOfRun() { return {engine::PassTimes, engine::PassTimes + 50}; }
 
-// Every test starts as the program does: fresh counters, the pattern table just filled, drive
-// slot 0 (m:\) selected, and nothing of the platform reached but the fakes.
+// What the view was shown that starts with the prefix.
+std::vector<std::string> Shown(const std::string& prefix) {
+  std::vector<std::string> shown;
+  for (const std::string& what : World.shown)
+    if (what.starts_with(prefix)) shown.push_back(what);
+  return shown;
+}
+
+std::vector<std::string> LastShown(std::size_t n) {
+  return {World.shown.end() - static_cast<std::ptrdiff_t>(std::min(n, World.shown.size())), World.shown.end()};
+}
+
+void RunTest() { engine::RunDriveTest(RecordingView); }
+
+// Every test starts as the program does: fresh counters, the pattern table just filled, and
+// nothing of the platform reached but the fakes.
 class Run : public testing::Test {
  protected:
   void SetUp() override {
@@ -40,16 +54,12 @@ class Run : public testing::Test {
   static void StartAsProgram() {
     ResetWorld();
     FreshRunState();
-    drives::DriveRoots[0] = L"m:\\";
-    ui::SelectedSlot = 0;
   }
 
-  // What the main loop's reset and Start do between two runs, as far as the run is concerned.
+  // What the main loop's reset does between two runs, as far as the run is concerned.
   static void ReadyForNextRun() {
-    engine::RunState = engine::StopFlag = 0;
-    engine::CyclesInPass = engine::PassesDone = 0;
-    engine::CharsWritten = engine::CharsVerified = engine::FileOperations = 0;
-    World.exists = false;
+    engine::ClearRunState();
+    EXPECT_FALSE(World.exists) << "a file left by the run is removed";
   }
 };
 
@@ -57,7 +67,7 @@ TEST_F(Run, CompletedRunCountsEveryCycleScoresTheMeanPassAndResets) {
   for (std::int64_t pass = 0; pass < 50; ++pass) World.passDurations.push_back(222 + pass);
   World.passDurations.back() += 20;   // 50 pass times summing to 12,345 ms
 
-  engine::RunDriveTest();
+  RunTest();
 
   EXPECT_EQ(PassTimesOfRun(), World.passDurations);
   EXPECT_EQ(engine::LastScoreText, Text(L"246"));   // 12,345 / 50, truncated
@@ -93,15 +103,42 @@ TEST_F(Run, CompletedRunCountsEveryCycleScoresTheMeanPassAndResets) {
   std::string alternating;
   for (int file = 0; file < 1250; ++file) alternating += "z0";
   EXPECT_EQ(World.firstBytes, alternating);
+
+  // Each pass is reported, and events drained, only after the reading that ends its time.
+  std::vector<std::string> passes, expectedPasses;
+  for (std::size_t i = 0; i + 1 < World.shown.size(); ++i)
+    if (World.shown[i].starts_with("pass ")) passes.push_back(World.shown[i] + ", " + World.shown[i + 1]);
+  for (int pass = 1; pass <= 50; ++pass)
+    expectedPasses.push_back("pass " + std::to_string(pass) + " @" + std::to_string(2 * pass) + ", drain @" +
+                             std::to_string(2 * pass));
+  EXPECT_EQ(passes, expectedPasses);
+  EXPECT_EQ(LastShown(4), (std::vector<std::string>{"completed 246", "drain @100", "ready", "drain @100"}));
+  // Every field refreshed 78 times, the last after cycle 2,496: the last four cycles never show.
+  for (const char* which : {"count 0 ", "count 1 ", "count 2 "}) EXPECT_EQ(Shown(which).size(), 78u) << which;
+  EXPECT_EQ(Shown("count 0 ").back(), "count 0 30700800");
+  EXPECT_EQ(Shown("count 1 ").back(), "count 1 30700800");
+  EXPECT_EQ(Shown("count 2 ").back(), "count 2 4992");
+  EXPECT_TRUE(Shown("message").empty());
+  EXPECT_TRUE(Shown("failed").empty());
+
+  // The next run shows the written and verified counts four cycles early (at cycle 28): their
+  // refresh counts carry over, the file-operations count starts afresh.
+  ReadyForNextRun();
+  World = FakeWorld{};
+  World.stopAtReading = 2;
+  RunTest();
+  EXPECT_EQ(Shown("count 0 ").front(), "count 0 344400");
+  EXPECT_EQ(Shown("count 1 ").front(), "count 1 344400");
+  EXPECT_EQ(Shown("count 2 ").front(), "count 2 64");
 }
 
 // One cycle is the whole file work, in order, after the old file is removed and the drive settles.
 TEST_F(Run, CycleMakesTheRequestsOfTheMeasurementInOrder) {
   World.stopAtDeleteOf = 1;
-  engine::RunDriveTest();
+  RunTest();
 
-  std::vector<std::string> expected{"attributes 80", "delete fails", "sleep 1062", "clock",
-                                    "create C0000000 0 2 80"};
+  std::vector<std::string> expected{"show drive", "attributes 80", "delete fails", "sleep 1062",
+                                    "show score pending", "clock", "create C0000000 0 2 80"};
   for (int line = 0; line < 100; ++line) {
     expected.push_back("write 123");
     expected.push_back("write 2");
@@ -119,7 +156,7 @@ TEST_F(Run, LineDirectionCarriesOverFromRunToRun) {
   for (std::int64_t file : {1, 2}) {   // two runs, stopped after one file each
     ReadyForNextRun();
     World.stopAtDeleteOf = file;
-    engine::RunDriveTest();
+    RunTest();
   }
   EXPECT_EQ(World.firstBytes, "z0");
 }
@@ -129,14 +166,15 @@ struct Fault {
   std::int64_t flipInFile, flipAt, cutFile, cutTo;
   int differingLine;
   std::int64_t passesDone, cyclesInPass, written, verified, operations, fileSize;
+  const char* drainedAt;
 };
 
 // A drive that gives back something else than was written must never pass.
 TEST_F(Run, DifferingLineEndsTheRunAfterReadingTheWholeFile) {
   const Fault faults[] = {
-      {"a flipped byte in line 0 of the first file", 1, 5, 0, 0, 0, 0, 0, 12300, 99 * 123, 2, 12500},
+      {"a flipped byte in line 0 of the first file", 1, 5, 0, 0, 0, 0, 0, 12300, 99 * 123, 2, 12500, "drain @1"},
       {"file 75 cut short inside its last line", 0, 0, 75, 12437, 99, 1, 24, 75 * 12300,
-       74 * 12300 + 99 * 123, 150, 12437},
+       74 * 12300 + 99 * 123, 150, 12437, "drain @3"},
   };
   for (const Fault& fault : faults) {
     SCOPED_TRACE(fault.what);
@@ -147,7 +185,7 @@ TEST_F(Run, DifferingLineEndsTheRunAfterReadingTheWholeFile) {
     World.cutTo = fault.cutTo;
     engine::LastScoreText = L"777";
 
-    engine::RunDriveTest();
+    RunTest();
 
     EXPECT_EQ(DifferingLines(), std::vector<int>{fault.differingLine});
     EXPECT_EQ(engine::CharsWritten, fault.written);
@@ -161,7 +199,8 @@ TEST_F(Run, DifferingLineEndsTheRunAfterReadingTheWholeFile) {
     EXPECT_TRUE(World.exists) << "the failing file stays on the drive";
     EXPECT_EQ(static_cast<std::int64_t>(World.bytes.size()), fault.fileSize);
     EXPECT_EQ(World.counts["delete"], fault.cyclesInPass + 50 * fault.passesDone);
-    EXPECT_TRUE(World.boxes.empty());
+    EXPECT_EQ(LastShown(2), (std::vector<std::string>{"failed", fault.drainedAt}));
+    EXPECT_TRUE(Shown("completed").empty());
   }
 }
 
@@ -189,7 +228,7 @@ TEST_F(Run, StopEndsTheRunAtTheNextPollLeavingEverythingAsItIs) {
     World.stopAtReading = point.atReading;
     engine::LastScoreText = L"777";
 
-    engine::RunDriveTest();
+    RunTest();
 
     EXPECT_EQ(engine::RunState, engine::ResetPending);
     EXPECT_EQ(engine::StopFlag, engine::StopRequested) << "only the main loop's reset clears it";
@@ -199,19 +238,21 @@ TEST_F(Run, StopEndsTheRunAtTheNextPollLeavingEverythingAsItIs) {
     EXPECT_EQ(World.exists, point.fileLeft);
     EXPECT_EQ(World.sleeps, std::vector<std::int64_t>{1062}) << "the settle delay comes first";
     EXPECT_EQ(engine::LastScoreText, Text(L"777"));
-    EXPECT_TRUE(World.boxes.empty());
+    EXPECT_TRUE(Shown("completed").empty());
+    EXPECT_TRUE(Shown("failed").empty());
   }
   // Stopped while idle: the drive text, the old file's removal and the delay, then the first poll.
   StartAsProgram();
   (void)engine::RequestStop();
-  engine::RunDriveTest();
-  EXPECT_EQ(World.log, (std::vector<std::string>{"attributes 80", "delete fails", "sleep 1062", "clock"}));
+  RunTest();
+  EXPECT_EQ(World.log, (std::vector<std::string>{"show drive", "attributes 80", "delete fails", "sleep 1062",
+                                                 "show score pending", "clock"}));
 }
 
 struct Unreachable {
   const char* what;
   std::int64_t refuseCreatingFrom, refuseOpeningFrom;
-  const wchar_t* message;
+  const char* message;
   std::int64_t passesDone, cyclesInPass;
   bool fileLeft;
 };
@@ -219,9 +260,9 @@ struct Unreachable {
 // A test file that cannot be created or opened ends the run after one message, like a stop.
 TEST_F(Run, UnreachableTestFileShowsOneMessageAndEndsLikeAStop) {
   const Unreachable cases[] = {
-      {"no file can be created", 1, 0, L"可能无法创建文件!", 0, 0, false},
-      {"the file written cannot be opened", 0, 1, L"无法打开文件!", 0, 0, true},
-      {"creation fails from cycle 60 on", 60, 0, L"可能无法创建文件!", 1, 9, false},
+      {"no file can be created", 1, 0, "message 1", 0, 0, false},
+      {"the file written cannot be opened", 0, 1, "message 2", 0, 0, true},
+      {"creation fails from cycle 60 on", 60, 0, "message 1", 1, 9, false},
   };
   for (const Unreachable& unreachable : cases) {
     SCOPED_TRACE(unreachable.what);
@@ -230,9 +271,10 @@ TEST_F(Run, UnreachableTestFileShowsOneMessageAndEndsLikeAStop) {
     World.refuseOpeningFrom = unreachable.refuseOpeningFrom;
     engine::LastScoreText = L"777";
 
-    engine::RunDriveTest();
+    RunTest();
 
-    EXPECT_EQ(World.boxes, (std::vector<std::pair<std::wstring, std::wstring>>{{L"信息", unreachable.message}}));
+    EXPECT_EQ(Shown("message"), std::vector<std::string>{unreachable.message});
+    EXPECT_EQ(World.shown.back(), unreachable.message);
     EXPECT_EQ(engine::RunState, engine::ResetPending);
     EXPECT_EQ(engine::PassesDone, unreachable.passesDone);
     EXPECT_EQ(engine::CyclesInPass, unreachable.cyclesInPass);

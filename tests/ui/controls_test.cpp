@@ -21,21 +21,6 @@ std::wstring ClassOf(HWND window) {
 
 LONG_PTR StyleOf(HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); }
 
-// The colour on the screen at a point of a control. Wine hands painted windows to the display a
-// little later, while the thread takes messages: wait for the expected colour, up to two seconds.
-COLORREF ScreenPixel(HWND control, int x, int y, COLORREF expected) {
-  POINT p = {x, y};
-  ClientToScreen(control, &p);
-  COLORREF color = CLR_INVALID;
-  for (int tries = 0; tries < 100 && color != expected; ++tries) {
-    if (tries > 0) Sleep(20);
-    runtime::DrainEvents();
-    HDC screen = GetDC(nullptr);
-    color = GetPixel(screen, p.x, p.y);
-    ReleaseDC(nullptr, screen);
-  }
-  return color;
-}
 }  // namespace
 
 using ControlServices = MainWindowTest;
@@ -127,21 +112,6 @@ TEST_F(ControlServices, ReplacementLeavesOneFreshControlLastInOrder) {
   UpdateWindow(main_);
   EXPECT_EQ(ScreenPixel(fresh, 1, 1, GetSysColor(COLOR_BTNFACE)), GetSysColor(COLOR_BTNFACE)) << "default colours again";
   EXPECT_TRUE(PendingEvents().empty());
-}
-
-TEST_F(ControlServices, BannerRepaintsInEachColourAtOnce) {
-  ui::CreateTextControl(1333, 195, 260, 130, 15, L"----", true);
-  HWND banner = Control(1333);
-  for (std::int64_t color : {ui::NeutralGrey, ui::FailureRed, ui::SuccessGreen, ui::NeutralGrey}) {
-    ui::SetControlBackColor(1333, color);
-    UpdateWindow(banner);
-    const auto expected = static_cast<COLORREF>(color);
-    EXPECT_EQ(ScreenPixel(banner, 2, 2, expected), expected);
-    EXPECT_EQ(ScreenPixel(banner, 127, 12, expected), expected);
-  }
-  ui::SetControlBackColor(1333, ui::DefaultColor);
-  UpdateWindow(banner);
-  EXPECT_EQ(ScreenPixel(banner, 2, 2, GetSysColor(COLOR_BTNFACE)), GetSysColor(COLOR_BTNFACE));
 }
 
 TEST_F(ControlServices, OptionGroupChecksOneAndKeepsStateWhenHiddenOrDisabled) {

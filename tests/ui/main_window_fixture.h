@@ -5,8 +5,34 @@
 
 #include <windows.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "runtime/runtime.h"
 #include "ui/ui.h"
+
+inline std::wstring WindowText(HWND window) {
+  wchar_t text[256] = {};
+  GetWindowTextW(window, text, 256);
+  return text;
+}
+
+// The colour on the screen at a point of a control. Wine hands painted windows to the display a
+// little later, while the thread takes messages: wait for the expected colour, up to two seconds.
+inline COLORREF ScreenPixel(HWND control, int x, int y, COLORREF expected) {
+  POINT p = {x, y};
+  ClientToScreen(control, &p);
+  COLORREF color = CLR_INVALID;
+  for (int tries = 0; tries < 100 && color != expected; ++tries) {
+    if (tries > 0) Sleep(20);
+    runtime::DrainEvents();
+    HDC screen = GetDC(nullptr);
+    color = GetPixel(screen, p.x, p.y);
+    ReleaseDC(nullptr, screen);
+  }
+  return color;
+}
 
 class MainWindowTest : public testing::Test {
  protected:
@@ -32,11 +58,7 @@ class MainWindowTest : public testing::Test {
     return r;
   }
 
-  std::wstring TextOf(HWND window) const {
-    wchar_t text[256] = {};
-    GetWindowTextW(window, text, 256);
-    return text;
-  }
+  std::wstring TextOf(HWND window) const { return WindowText(window); }
 
   // Every event the pump hands out until nothing is pending, as (code, control) pairs.
   std::vector<std::pair<std::int64_t, std::int64_t>> PendingEvents() {

@@ -1,7 +1,6 @@
-// The real main window, built, run and reset in this process on the fake drive: the drive slots
-// for any number of drives, what a run shows at each pass, and what the main loop does where the
-// end-to-end tests cannot look (a file left by a stop, a drive that cannot be entered). Controls
-// are read through Win32: the control number is the window ID.
+// The real main window in this process, on the fake drive: the drive slots, the window's view of
+// a run, and every command of the main loop. Controls are read through Win32: the control number
+// is the window ID.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,42 +8,37 @@
 #include <commctrl.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/fake_world.h"
 #include "drives/drives.h"
 #include "engine/engine.h"
-#include "core/fake_world.h"
 #include "runtime/runtime.h"
-#include "ui/texts.h"
 #include "ui/ui.h"
+#include "ui/main_window_fixture.h"
 
 namespace {
 
-constexpr COLORREF Grey = 0xEEEEEE, Red = 255, Green = 65280;
+using Boxes = std::vector<std::pair<std::wstring, std::wstring>>;
+using Texts = std::vector<std::wstring>;
 
 HWND Main;   // the window under test
 
 HWND Control(std::int64_t number) { return GetDlgItem(Main, static_cast<int>(number)); }
+std::wstring TextOf(std::int64_t number) { return WindowText(Control(number)); }
 
-std::wstring TextOf(HWND window) {
-  wchar_t text[256] = {};
-  GetWindowTextW(window, text, 256);
-  return text;
-}
-
-// "x,y wxh" in the main window's client coordinates.
-std::wstring PlaceOf(HWND control) {
+// "text @ x,y wxh" in the main window's client coordinates.
+std::wstring TextAndPlace(std::int64_t number) {
   RECT r;
-  GetWindowRect(control, &r);
+  GetWindowRect(Control(number), &r);
   MapWindowPoints(nullptr, Main, reinterpret_cast<POINT*>(&r), 2);
-  return std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L" " + std::to_wstring(r.right - r.left) + L"x" +
-         std::to_wstring(r.bottom - r.top);
+  return TextOf(number) + L" @ " + std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L" " +
+         std::to_wstring(r.right - r.left) + L"x" + std::to_wstring(r.bottom - r.top);
 }
 
-std::wstring TextAndPlace(std::int64_t number) { return TextOf(Control(number)) + L" @ " + PlaceOf(Control(number)); }
-
-// The background a text control asks its parent for before it paints.
-COLORREF BackColorOf(std::int64_t number) {
+// The background a text control asks its parent for before it paints its text.
+COLORREF TextBackOf(std::int64_t number) {
   HWND control = Control(number);
   HDC dc = GetDC(control);
   SetBkColor(dc, RGB(1, 2, 3));
@@ -54,31 +48,19 @@ COLORREF BackColorOf(std::int64_t number) {
   return color;
 }
 
-HWND StatusBar() { return FindWindowExW(Main, nullptr, STATUSCLASSNAMEW, nullptr); }
-
-std::vector<std::wstring> StatusTexts() {
-  std::vector<std::wstring> texts;
+Texts StatusTexts() {
+  HWND bar = FindWindowExW(Main, nullptr, STATUSCLASSNAMEW, nullptr);
+  Texts texts;
   for (int field = 0; field < 3; ++field) {
     wchar_t text[128] = {};
-    SendMessageW(StatusBar(), SB_GETTEXTW, field, reinterpret_cast<LPARAM>(text));
+    SendMessageW(bar, SB_GETTEXTW, field, reinterpret_cast<LPARAM>(text));
     texts.push_back(text);
   }
   return texts;
 }
 
 std::int64_t Progress() { return ui::GetControlState(ui::ProgressBar); }
-
-HWND FindMainWindow() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM into) -> BOOL {
-        if (TextOf(window) == ui::WindowTitle) *reinterpret_cast<HWND*>(into) = window;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
+bool StartEnabled() { return IsWindowEnabled(Control(ui::StartButton)) != FALSE; }
 
 // Each test starts as the program does, with the drives it names, on the fake drive.
 class Window : public testing::Test {
@@ -95,6 +77,8 @@ class Window : public testing::Test {
   }
 
   static void Build(const std::vector<std::wstring>& roots) {
+    ui::DestroyMainWindow();
+    runtime::DrainEvents();
     ResetWorld();
     FreshRunState();
     for (runtime::Text& root : drives::DriveRoots) root.clear();
@@ -102,50 +86,39 @@ class Window : public testing::Test {
     drives::DriveCount = static_cast<std::int64_t>(roots.size());
     ui::SelectedSlot = ui::NoSelection;
     ui::BuildMainWindow();
-    Main = FindMainWindow();
+    Main = FindWindowW(L"FerrulonMainWindow", nullptr);
     ASSERT_NE(Main, nullptr);
-  }
-
-  static void Rebuild(const std::vector<std::wstring>& roots) {
-    ui::DestroyMainWindow();
-    runtime::DrainEvents();
-    Build(roots);
   }
 };
 
 // ---- Drive slots ---------------------------------------------------------------------------
 
-struct SlotCase {
-  std::vector<std::wstring> roots;
-  std::vector<std::wstring> slots;   // label, then whether shown and enabled
-  std::vector<std::wstring> table;   // DriveRoots entries 0..6 after the build
-};
-
 TEST_F(Window, SlotsOfferTheFirstSevenDrivesAndHideTheRest) {
-  const std::wstring none = L"无驱动器";
-  const SlotCase cases[] = {
-      {{},
-       {L"  hidden disabled", L"  hidden disabled", L"  hidden disabled", L"  hidden disabled", L"  hidden disabled",
-        L"  hidden disabled", L"  hidden disabled"},
-       {none, none, none, none, none, none, none}},
+  const std::wstring none = L"无驱动器", hidden = L"  hidden disabled";
+  const struct {
+    std::vector<std::wstring> roots;
+    Texts slots;   // label, then whether shown and enabled
+    Texts table;   // DriveRoots entries 0..6 after the build
+  } cases[] = {
+      {{}, Texts(7, hidden), Texts(7, none)},
       {{L"c:\\"},
-       {L" c:\\ shown enabled", L"  hidden disabled", L"  hidden disabled", L"  hidden disabled",
-        L"  hidden disabled", L"  hidden disabled", L"  hidden disabled"},
+       {L" c:\\ shown enabled", hidden, hidden, hidden, hidden, hidden, hidden},
        {L"c:\\", none, none, none, none, none, none}},
       {{L"a:\\", L"c:\\", L"d:\\", L"e:\\", L"f:\\", L"g:\\", L"h:\\", L"i:\\", L"j:\\"},
        {L" a:\\ shown enabled", L" c:\\ shown enabled", L" d:\\ shown enabled", L" e:\\ shown enabled",
         L" f:\\ shown enabled", L" g:\\ shown enabled", L" h:\\ shown enabled"},
        {L"a:\\", L"c:\\", L"d:\\", L"e:\\", L"f:\\", L"g:\\", L"h:\\"}},
   };
-  for (const SlotCase& slotCase : cases) {
+  for (const auto& slotCase : cases) {
     SCOPED_TRACE(slotCase.roots.size());
-    Rebuild(slotCase.roots);
-    std::vector<std::wstring> slots, table;
+    Build(slotCase.roots);
+    Texts slots, table;
     for (int slot = 0; slot < 7; ++slot) {
-      HWND option = Control(100 + slot);
-      slots.push_back(TextOf(option) + (IsWindowVisible(option) ? L" shown" : L" hidden") +
+      HWND option = Control(ui::DriveOption0 + slot);
+      slots.push_back(WindowText(option) + (IsWindowVisible(option) ? L" shown" : L" hidden") +
                       (IsWindowEnabled(option) ? L" enabled" : L" disabled"));
       table.emplace_back(drives::DriveRoots[slot].c_str());
+      EXPECT_EQ(ui::GetControlState(ui::DriveOption0 + slot), 0);
     }
     EXPECT_EQ(slots, slotCase.slots);
     EXPECT_EQ(table, slotCase.table);
@@ -153,120 +126,125 @@ TEST_F(Window, SlotsOfferTheFirstSevenDrivesAndHideTheRest) {
   }
 }
 
-// ---- A run in the window -----------------------------------------------------------------------
+// ---- The window's view of a run ----------------------------------------------------------
 
-std::vector<std::int64_t> ProgressAtPassStart;
-std::vector<std::wstring> FieldsAfterFirstPass;
+TEST_F(Window, ViewShowsWhatTheRunReports) {
+  const engine::RunView& view = ui::MainWindowView;
+  ui::SelectedSlot = 1;
+  view.driveUnderTest();
+  EXPECT_EQ(TextAndPlace(ui::DriveUnderTestText), L"驱动器测试: n:\\ @ 180,136 145x20");
+  ui::SetControlText(ui::ScoreText, L"777");
+  view.scorePending();
+  EXPECT_EQ(TextAndPlace(ui::ScoreText), L"---- @ 195,202 130x30");
 
-void WatchPasses() {
-  if (World.clockReadings % 2 == 1) ProgressAtPassStart.push_back(Progress());
-  if (World.clockReadings == 2) FieldsAfterFirstPass = StatusTexts();
-}
+  view.countRefreshed(engine::WrittenCount, 393600);
+  view.countRefreshed(engine::VerifiedCount, 344400);
+  view.countRefreshed(engine::OperationsCount, 64);
+  EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  393600", L" 验证:  344400", L" 读/写数:  64"}));
+  for (std::int64_t passes : {1, 50}) {
+    view.passDone(passes);
+    EXPECT_EQ(Progress(), 500 - 10 * passes);
+  }
 
-// As the Start command leaves the window for a run on slot 0.
-void StartOnSlotZero() {
-  ui::SetControlState(ui::DriveOption0, 1);
-  ui::SelectedSlot = 0;
+  const struct {
+    void (*show)();
+    const wchar_t* banner;
+    COLORREF color;
+  } verdicts[] = {
+      {view.failed, L"磁盘故障 - 发生错误", 255},
+      {[] { ui::MainWindowView.completed(L"246"); }, L"已成功完成", 65280},
+  };
+  for (const auto& verdict : verdicts) {
+    verdict.show();
+    HWND banner = Control(ui::StatusBanner);
+    UpdateWindow(banner);
+    EXPECT_EQ(WindowText(banner), verdict.banner);
+    EXPECT_EQ(TextBackOf(ui::StatusBanner), verdict.color) << "behind the text";
+    EXPECT_EQ(ScreenPixel(banner, 2, 2, verdict.color), verdict.color) << "the painted area";
+    EXPECT_EQ(ScreenPixel(banner, 127, 12, verdict.color), verdict.color);
+  }
+  EXPECT_EQ(TextOf(ui::ScoreText), L"246");
+
   ui::SetControlEnabled(ui::StartButton, false);
-  engine::CharsWritten = engine::CharsVerified = engine::FileOperations = 0;
-  for (std::int64_t field = 0; field < 3; ++field) ui::SetStatusText(field, L"");
-}
-
-TEST_F(Window, CompletedRunShowsItsCountsScoreAndGreenVerdict) {
-  for (std::int64_t pass = 0; pass < 50; ++pass) World.passDurations.push_back(222 + pass);
-  World.passDurations.back() += 20;   // 12,345 ms in all
-  ProgressAtPassStart.clear();
-  World.onClockReading = WatchPasses;
-  StartOnSlotZero();
-
-  engine::RunDriveTest();
-
-  // Each field was last refreshed after cycle 2,496; the last four cycles are never shown.
-  EXPECT_EQ(StatusTexts(), (std::vector<std::wstring>{L" 写入:  30700800", L" 验证:  30700800", L" 读/写数:  4992"}));
-  EXPECT_EQ(FieldsAfterFirstPass,
-            (std::vector<std::wstring>{L" 写入:  393600", L" 验证:  393600", L" 读/写数:  64"}));
-  std::vector<std::int64_t> countdown;
-  for (std::int64_t value = 500; value > 0; value -= 10) countdown.push_back(value);
-  EXPECT_EQ(ProgressAtPassStart, countdown);
+  view.readyAgain();
+  EXPECT_TRUE(StartEnabled());
   EXPECT_EQ(Progress(), 500);
-  EXPECT_EQ(TextAndPlace(ui::ScoreText), L"246 @ 195,202 130x30");
-  EXPECT_EQ(TextOf(Control(ui::StatusBanner)), L"已成功完成");
-  EXPECT_EQ(BackColorOf(ui::StatusBanner), Green);
-  EXPECT_TRUE(IsWindowEnabled(Control(ui::StartButton)));
 
-  // The next run refreshes the written and verified fields four cycles early: their counts
-  // carry over (2,500 cycles leave 4), the file-operations count does not.
-  ResetWorld();
-  World.onClockReading = WatchPasses;
-  World.stopAtReading = 2;
-  StartOnSlotZero();
-  engine::RunDriveTest();
-  EXPECT_EQ(FieldsAfterFirstPass, (std::vector<std::wstring>{L" 写入:  344400", L" 验证:  344400", L" 读/写数:  64"}));
+  view.fileMessage(engine::CannotCreateFile);
+  view.fileMessage(engine::CannotOpenFile);
+  EXPECT_EQ(World.boxes, (Boxes{{L"信息", L"可能无法创建文件!"}, {L"信息", L"无法打开文件!"}}));
 }
 
-void ClickStopInPassTwo() {
-  if (World.clockReadings == 3) PostMessageW(Control(ui::StopButton), BM_CLICK, 0, 0);
-}
+// ---- The main loop -------------------------------------------------------------------------
 
-// The click waits in the queue until the drain after pass 2; the poll right after that drain
-// ends the run before a third pass starts.
-TEST_F(Window, StopClickedDuringAPassEndsTheRunWhenThatPassIsDone) {
-  World.onClockReading = ClickStopInPassTwo;
-  StartOnSlotZero();
-
-  engine::RunDriveTest();
-
-  EXPECT_EQ(engine::RunState, engine::ResetPending);
-  EXPECT_EQ(engine::PassesDone, 2);
-  EXPECT_EQ(World.clockReadings, 4);
-  EXPECT_FALSE(World.exists);
-  EXPECT_EQ(Progress(), 480);
-  EXPECT_FALSE(IsWindowEnabled(Control(ui::StartButton)));
-  EXPECT_EQ(TextOf(Control(ui::ScoreText)), L"----");
-  EXPECT_EQ(TextOf(Control(ui::StatusBanner)), L"----");
-}
-
-TEST_F(Window, DifferingLineTurnsTheBannerRedAndKeepsStartDisabled) {
-  World.flipInFile = 40;
-  World.flipAt = 12000;
-  StartOnSlotZero();
-
-  engine::RunDriveTest();
-
-  EXPECT_EQ(TextOf(Control(ui::StatusBanner)), L"磁盘故障 - 发生错误");
-  EXPECT_EQ(BackColorOf(ui::StatusBanner), Red);
-  EXPECT_FALSE(IsWindowEnabled(Control(ui::StartButton)));
-  EXPECT_EQ(TextOf(Control(ui::ScoreText)), L"----");
-  EXPECT_EQ(Progress(), 500);
-  EXPECT_EQ(StatusTexts(), (std::vector<std::wstring>{L" 写入:  393600", L" 验证:  393600", L" 读/写数:  64"}));
-  EXPECT_TRUE(engine::LastScoreText.empty());
-}
-
-// ---- The main loop -----------------------------------------------------------------------------
-
-// The test's hand on the window while the main loop runs: a timer tick, which the loop and the
-// run's drains both dispatch, decides what to post next. Gives up after 30 s of ticks.
-void (*NextStep)();
-std::int64_t Ticks;
+// The test's hand on the window while the main loop runs: on every 20 ms timer tick (dispatched
+// by the loop and by the run's drains alike) the next step acts once its condition has held for
+// two ticks in a row, so that an action meant for the loop is not taken by a drain that the
+// loop is just finishing (drains drop events). After the last step, or 30 s of ticks, the
+// window is asked to close.
+struct Step {
+  bool (*ready)();
+  void (*act)();
+};
+std::vector<Step> Steps;
+std::size_t NextStep;
+std::int64_t Ticks, TicksReady;
 
 void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-  if (++Ticks > 1500) PostMessageW(Main, WM_CLOSE, 0, 0);
-  else NextStep();
+  if (++Ticks > 1500 || NextStep == Steps.size()) {
+    PostMessageW(Main, WM_CLOSE, 0, 0);
+  } else if (!Steps[NextStep].ready()) {
+    TicksReady = 0;
+  } else if (++TicksReady == 2) {
+    TicksReady = 0;
+    Steps[NextStep++].act();
+  }
 }
 
-void RunLoopWith(void (*step)()) {
-  NextStep = step;
-  Ticks = 0;
+void RunLoopWith(std::vector<Step> steps) {
+  Steps = std::move(steps);
+  NextStep = 0;
+  Ticks = TicksReady = 0;
   const UINT_PTR timer = SetTimer(nullptr, 0, 20, Tick);
   ui::RunMainLoop();
   KillTimer(nullptr, timer);
-  EXPECT_LE(Ticks, 1500) << "the loop did not end by itself";
+  EXPECT_EQ(NextStep, Steps.size()) << "stuck before step " << NextStep;
 }
 
-void Click(std::int64_t number) { PostMessageW(Control(number), BM_CLICK, 0, 0); }
+bool Now() { return true; }
+bool Idle() { return StartEnabled(); }
+bool RunGoing() { return World.filesCreated > 0 && !StartEnabled(); }
+void ClickStart() { PostMessageW(Control(ui::StartButton), BM_CLICK, 0, 0); }
+void ClickStore() { PostMessageW(Control(ui::StoreScoreButton), BM_CLICK, 0, 0); }
+void ClickStop() { PostMessageW(Control(ui::StopButton), BM_CLICK, 0, 0); }
+void CloseBox() { PostMessageW(Main, WM_CLOSE, 0, 0); }
 
-void CloseOnceRunReturned() {
-  if (!World.sleeps.empty() && IsWindowEnabled(Control(ui::StartButton))) PostMessageW(Main, WM_CLOSE, 0, 0);
+TEST_F(Window, StartThatCannotRunSaysWhyAndLeavesStartEnabled) {
+  const struct {
+    const char* what;
+    std::wstring root;
+    bool checked;
+    Boxes boxes;
+  } cases[] = {
+      {"no drive chosen", L"m:\\", false, {{L"未选择驱动器", L"请先选择任何驱动器."}}},
+      {"a drive that cannot be entered", L"k:\\", true, {{L"信息", L"无法访问所选驱动器!"}}},
+  };
+  for (const auto& startCase : cases) {
+    SCOPED_TRACE(startCase.what);
+    Build({startCase.root});
+    ui::SetControlState(ui::DriveOption0, startCase.checked);
+    ui::SetStatusText(ui::WrittenField, L" 写入:  99");
+    ui::SetControlBackColor(ui::StatusBanner, ui::FailureRed);
+    RunLoopWith({{Now, ClickStart}, {[] { return !World.boxes.empty() && StartEnabled(); }, CloseBox}});
+
+    EXPECT_EQ(World.boxes, startCase.boxes);
+    EXPECT_TRUE(World.sleeps.empty()) << "no run began";
+    EXPECT_EQ(World.createAttempts, 0);
+    EXPECT_EQ(ui::SelectedSlot, ui::NoSelection);
+    EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  ", L" 验证:  ", L" 读/写数:  "}));
+    EXPECT_EQ(TextBackOf(ui::StatusBanner), 0xEEEEEEu);
+    EXPECT_EQ(ui::GetControlState(ui::DriveOption0), startCase.checked ? 1 : 0);
+  }
 }
 
 // A stop seen right after a cycle's counters leaves that cycle's file on the drive; the reset
@@ -274,10 +252,8 @@ void CloseOnceRunReturned() {
 TEST_F(Window, StoppedRunIsCleanedUpBeforeTheNextWait) {
   World.stopAtReadCloseOf = 60;   // in pass 2: fields refreshed, bar at 490
   ui::SetControlState(ui::DriveOption0, 1);
-  Click(ui::StartButton);
-  RunLoopWith(CloseOnceRunReturned);
+  RunLoopWith({{Now, ClickStart}, {[] { return World.filesCreated == 60 && Idle(); }, ClickStore}});
 
-  EXPECT_EQ(World.filesCreated, 60);
   EXPECT_FALSE(World.exists);
   EXPECT_EQ(World.counts["delete"], 60);
   EXPECT_EQ(engine::StopFlag, 0);
@@ -287,12 +263,57 @@ TEST_F(Window, StoppedRunIsCleanedUpBeforeTheNextWait) {
   EXPECT_EQ(engine::CharsWritten + engine::CharsVerified + engine::FileOperations, 0);
   EXPECT_EQ(ui::GetControlState(ui::DriveOption0), 0);
   EXPECT_EQ(Progress(), 500);
-  EXPECT_EQ(StatusTexts(), (std::vector<std::wstring>{L" 写入:  ", L" 验证:  ", L" 读/写数:  "}));
+  EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  ", L" 验证:  ", L" 读/写数:  "}));
   EXPECT_EQ(TextAndPlace(ui::DriveUnderTestText), L"驱动器测试:  @ 190,136 145x20");
-  EXPECT_EQ(BackColorOf(ui::StatusBanner), Grey);
+  EXPECT_EQ(TextOf(ui::ScoreText), L"----");
+  EXPECT_EQ(TextOf(ui::StatusBanner), L"----");
+  EXPECT_EQ(TextBackOf(ui::StatusBanner), 0xEEEEEEu);
+  EXPECT_EQ(TextOf(ui::StoredScoreText), L"----") << "no run completed: nothing to store";
   wchar_t directory[MAX_PATH] = {};
   GetCurrentDirectoryW(MAX_PATH, directory);
   EXPECT_EQ(std::wstring(directory), L"m:\\") << "the run's drive stays the working directory";
+}
+
+// Stop clicked while idle ends the next run at its first poll; the Start after that runs
+// normally, and a further Start right after it completes tests the same drive again. Store then
+// keeps the score of the last completed run.
+TEST_F(Window, StartAfterAStopOrACompletedRunTestsTheSameDriveAgain) {
+  for (std::int64_t pass = 0; pass < 50; ++pass) World.passDurations.push_back(222 + pass);
+  World.passDurations.back() += 20;                  // the first complete run: 12,345 ms, score 246
+  World.passDurations.resize(100, 22);                // the next: 22 ms a pass
+  ui::SetControlState(ui::DriveOption0, 1);
+  RunLoopWith({{Now, ClickStop},
+               {Now, ClickStart},
+               {[] { return World.sleeps.size() == 1 && Idle(); }, [] {
+                  World.clockReadings = 0;   // the stopped run read the clock once: start afresh
+                  ui::SetControlState(ui::DriveOption0, 1);
+                  ClickStart();
+                }},
+               {[] { return World.filesCreated == 2500 && Idle(); }, ClickStart},
+               {[] { return World.filesCreated == 5000 && Idle(); }, ClickStore},
+               {[] { return TextOf(ui::StoredScoreText) != L"----"; }, CloseBox}});
+
+  EXPECT_EQ(World.sleeps, (std::vector<std::int64_t>{1062, 1062, 1062}));
+  EXPECT_EQ(World.filesCreated, 5000);
+  EXPECT_EQ(engine::LastScoreText, runtime::Text(L"22"));
+  EXPECT_EQ(TextAndPlace(ui::StoredScoreText), L"22 @ 190,320 130x30");
+  EXPECT_EQ(TextOf(ui::StatusBanner), L"已成功完成");
+  EXPECT_EQ(ui::GetControlState(ui::DriveOption0), 1) << "a completed run keeps its drive chosen";
+  EXPECT_TRUE(World.boxes.empty());
+}
+
+// The run's drains drop the close box and Store clicked during a run; the window closes only when
+// asked again once the run has returned.
+TEST_F(Window, CloseAndStoreDuringARunAreDropped) {
+  ui::SetControlState(ui::DriveOption0, 1);
+  RunLoopWith({{Now, ClickStart},
+               {RunGoing, ClickStore},
+               {RunGoing, CloseBox},
+               {[] { return World.filesCreated == 2500 && Idle(); }, CloseBox}});
+
+  EXPECT_EQ(World.filesCreated, 2500);
+  EXPECT_EQ(TextOf(ui::StatusBanner), L"已成功完成");
+  EXPECT_EQ(TextOf(ui::StoredScoreText), L"----");
 }
 
 }  // namespace

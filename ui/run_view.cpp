@@ -1,0 +1,67 @@
+// The main window's view of a run: what the engine reports, shown in the window's controls.
+#include "drives/drives.h"
+#include "engine/engine.h"
+#include "runtime/runtime.h"
+#include "ui/texts.h"
+#include "ui/ui.h"
+
+namespace ui {
+
+namespace {
+
+constexpr std::int64_t ProgressPerPass = 10;   // the bar counts the passes down from 500
+
+struct CountField {
+  std::int64_t field;
+  const wchar_t* label;
+};
+// Indexed by the engine's count: written, verified, file operations.
+constexpr CountField CountFields[] = {{WrittenField, WrittenLabel}, {VerifiedField, VerifiedLabel},
+                                      {FileOpsField, FileOpsLabel}};
+
+// "驱动器测试: " and the root of the slot chosen for the run.
+void ShowDriveUnderTest() {
+  runtime::Text text = DriveUnderTestLabel;
+  if (SelectedSlot >= 0 && SelectedSlot < drives::DriveRootEntries) text += drives::DriveRoots[SelectedSlot];
+  (void)CreateTextControl(DriveUnderTestText, 180, 136, 145, 20, text.c_str(), true);
+}
+
+void ShowScorePending() { (void)CreateTextControl(ScoreText, 195, 202, 130, 30, Placeholder, true); }
+
+// The text is made only when a field is due, to keep the timed cycles free of needless work.
+void ShowCount(std::int64_t which, std::int64_t count) {
+  runtime::Text text = CountFields[which].label;
+  text += runtime::DecimalText(count);
+  SetStatusText(CountFields[which].field, text.c_str());
+}
+
+void ShowPassDone(std::int64_t passesDone) { SetControlState(ProgressBar, ProgressAtRest - ProgressPerPass * passesDone); }
+
+// Red; Start stays disabled until the window is closed.
+void ShowFailure() {
+  SetControlText(StatusBanner, FailedVerdict);
+  SetControlBackColor(StatusBanner, FailureRed);
+}
+
+void ShowCompleted(const runtime::Text& score) {
+  SetControlText(ScoreText, score.c_str());
+  SetControlText(StatusBanner, PassedVerdict);
+  SetControlBackColor(StatusBanner, SuccessGreen);
+}
+
+void ShowReadyAgain() {
+  SetControlState(ProgressBar, ProgressAtRest);
+  SetControlEnabled(StartButton, true);
+}
+
+void ShowFileMessage(std::int64_t message) {
+  (void)runtime::ShowMessage(InfoCaption, message == engine::CannotCreateFile ? CannotCreateFile : CannotOpenFile);
+}
+
+}  // namespace
+
+const engine::RunView MainWindowView = {ShowDriveUnderTest, ShowScorePending, ShowCount,   ShowPassDone,
+                                        ShowFailure,        ShowCompleted,    ShowReadyAgain, ShowFileMessage,
+                                        runtime::DrainEvents};
+
+}  // namespace ui
