@@ -156,13 +156,6 @@ TEST_F(TestFile, OneCycleMakesExactlyTheRequestsOfTheMeasurement) {
   for (int i = 0; i < 100; ++i) EXPECT_EQ(engine::ReadBackTable[i], engine::PatternTable[i]) << i;
 }
 
-TEST_F(TestFile, ReadingPastTheLastLineGivesEmptyTexts) {
-  const std::vector<Text> lines = ReadLines(FileOfLines(Pattern), 103);
-  for (int i = 0; i < 100; ++i) EXPECT_EQ(lines[i], Wide(Pattern));
-  EXPECT_EQ(lines[100], Text());
-  EXPECT_EQ(lines[102], Text());
-}
-
 // Terminators and encodings: each row is the bytes of a file and the lines read from it.
 TEST_F(TestFile, ReadLineRules) {
   const struct {
@@ -181,6 +174,7 @@ TEST_F(TestFile, ReadLineRules) {
       {"stray continuation", "\x80z\xBF\n", {L"?z?", L""}},
       {"invalid lead bytes", "\xF8\xFF" "a", {L"??a", L""}},
       {"empty file", "", {L"", L""}},
+      {"past the last line", "ab\r\n", {L"ab", L"", L""}},
   };
   for (const auto& c : cases) {
     const std::vector<Text> lines = ReadLines(c.bytes, static_cast<int>(c.lines.size()));

@@ -140,7 +140,6 @@ BOOL WINAPI FakeCounter(LARGE_INTEGER* value) {
     World.operationsAtPassEnd.push_back(engine::FileOperations);
   }
   if (World.clockReadings == World.stopAtReading) (void)engine::RequestStop();
-  if (World.onClockReading != nullptr) World.onClockReading();
   return TRUE;
 }
 

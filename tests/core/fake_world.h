@@ -36,7 +36,6 @@ struct FakeWorld {
   // What RecordingView was shown, in order: "drive", "score pending", "count 0 393600",
   // "pass 1 @2" (after 2 clock readings), "drain @2", "failed", "completed 246", "ready", "message 1".
   std::vector<std::string> shown;
-  void (*onClockReading)() = nullptr;           // called after every reading
 
   std::int64_t refuseCreatingFrom = 0;   // this creation and every later one fail (both calls)
   std::int64_t refuseOpeningFrom = 0;    // this opening for reading and every later one fail

@@ -133,16 +133,6 @@ TEST_F(ControlServices, OptionGroupChecksOneAndKeepsStateWhenHiddenOrDisabled) {
   EXPECT_TRUE(PendingEvents().empty()) << "changes made by the program post nothing";
 }
 
-TEST_F(ControlServices, ProgressBarShowsTheValueAndKeepsItsRange) {
-  ui::CreateProgressBar(1, 14, 356, 400, 30, 0, 500, true);
-  for (std::int64_t value : {500, 500, 490, 0, 500}) {
-    ui::SetControlState(1, value);
-    EXPECT_EQ(ui::GetControlState(1), value);
-  }
-  EXPECT_EQ(SendMessageW(Control(1), PBM_GETRANGE, TRUE, 0), 0);
-  EXPECT_EQ(SendMessageW(Control(1), PBM_GETRANGE, FALSE, 0), 500);
-}
-
 TEST_F(ControlServices, NumbersWithoutControlsAreIgnored) {
   ui::CreateButton(16, 140, 70, 120, 30, L"开始");
   ui::SetControlText(999, L"x");

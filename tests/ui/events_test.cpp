@@ -75,7 +75,7 @@ TEST_F(EventPump, ActivationsMergeWhileBoundHandlersRunForEach) {
   EXPECT_EQ(PendingEvents(), one);
 }
 
-TEST_F(EventPump, ClicksSurfaceAfterTheirMessageAndDrainsDropThem) {
+TEST_F(EventPump, ClicksSurfaceAfterTheirMessageDrainsDropThemAndCloseOnlyAsks) {
   ui::CreateButton(16, 140, 70, 120, 30, L"开始");
   PostMessageW(Control(16), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
   PostMessageW(Control(16), WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
@@ -88,13 +88,10 @@ TEST_F(EventPump, ClicksSurfaceAfterTheirMessageAndDrainsDropThem) {
   SendMessageW(main_, WM_CLOSE, 0, 0);
   runtime::DrainEvents();
   EXPECT_EQ(runtime::PollEvent(), 0) << "a drain leaves nothing queued, and polling never blocks";
-}
 
-TEST_F(EventPump, CloseBoxAsksButNeverDestroys) {
-  SendMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  SendMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);   // the close box asks, and never destroys
   EXPECT_TRUE(IsWindow(main_));
-  const std::vector<std::pair<std::int64_t, std::int64_t>> closing{{runtime::CloseRequested, 0}};
-  EXPECT_EQ(PendingEvents(), closing);
+  EXPECT_EQ(PendingEvents(), (std::vector<std::pair<std::int64_t, std::int64_t>>{{runtime::CloseRequested, 0}}));
 }
 
 TEST_F(EventPump, ProgramChangesPostNothing) {
