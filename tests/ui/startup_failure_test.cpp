@@ -49,11 +49,9 @@ TEST(RunMainLoop, WithoutMainWindowSaysSoOnceAndReturnsWithoutWaiting) {
   HHOOK veto = SetWindowsHookExW(WH_CBT, VetoMainWindow, nullptr, GetCurrentThreadId());
   ui::BuildMainWindow();
   UnhookWindowsHookEx(veto);
-  ASSERT_EQ(FindWindowW(L"FerrulonMainWindow", nullptr), nullptr);
   runtime::MessageBoxCall = RecordBox;
-  runtime::GetMessageCall = FailingWait;
+  runtime::GetMessageCall = FailingWait;   // a window that exists after all would also end up here
   ui::RunMainLoop();
-  runtime::GetMessageCall = GetMessageW;
   EXPECT_EQ(Waits, 0);
   EXPECT_EQ(Boxes, std::wstring(ui::InfoCaption) + L"|" + ui::CannotCreateWindow + L";");
 }
