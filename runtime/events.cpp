@@ -8,6 +8,7 @@
 namespace runtime {
 
 std::int64_t PostingSuppression = 0;
+decltype(&GetMessageW) GetMessageCall = GetMessageW;
 decltype(&MessageBoxW) MessageBoxCall = MessageBoxW;
 
 namespace {
@@ -53,7 +54,12 @@ std::int64_t TakeEvent(bool wait) {
   }
   MSG message;
   if (wait) {
-    (void)GetMessageW(&message, nullptr, 0, 0);
+    // -1: the wait itself failed and would fail again; the message holds nothing to dispatch.
+    // Taken as a request to close, so the program ends instead of spinning on the failure.
+    if (GetMessageCall(&message, nullptr, 0, 0) == -1) {
+      Current = Event{CloseRequested, 0, 0, 0};   // the program's one window is number 0
+      return CloseRequested;
+    }
   } else if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
     return 0;
   }

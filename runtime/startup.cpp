@@ -49,8 +49,10 @@ void PrepareEnvironment() {
   ApplicationIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
   ArrowCursor = LoadCursorW(nullptr, IDC_ARROW);
   DefaultGuiFont = GetStockObject(DEFAULT_GUI_FONT);
-  // Tab, hot-key, date, ComboBoxEx and IP-address classes; asked twice, as the program always has.
-  INITCOMMONCONTROLSEX classes = {8, 0x0B48};
+  // Tab, hot-key, date, ComboBoxEx and IP-address classes, asked twice as the program always has;
+  // plus the status-bar and progress-bar classes that the window uses: on Windows a class that
+  // was not asked for may not be registered, and the window would lack both controls.
+  INITCOMMONCONTROLSEX classes = {8, 0x0B48 | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
   (void)InitCommonControlsEx(&classes);
   (void)InitCommonControlsEx(&classes);
   (void)CoInitialize(nullptr);   // never uninitialised

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, when any is missing.
 set -euo pipefail
-packages=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb xauth
-          x11-utils xdotool googletest fonts-wqy-microhei imagemagick inotify-tools fonts-wine)
+packages=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang lld wine wine64 xvfb
+          xauth x11-utils xdotool googletest fonts-wqy-microhei imagemagick inotify-tools fonts-wine)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -2,17 +2,24 @@
 # Builds Ferrulon for Windows x86-64 (installing what is missing) and starts it under Wine: its
 # window on your display when there is one, otherwise the headless demonstration (scripts/demo.sh),
 # which runs the benchmark once and saves a picture. On Windows, run ferrulon.exe itself.
+# usage: bash scripts/run.sh [DIR ...]
+#   Each DIR (a USB stick's mount point, a disk, any directory you may write to) is offered as a
+#   drive, d: on, for this session only; without a display the demonstration measures the first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FERRULON_BUILD:-$root/build}
 export FERRULON_BUILD=$build
 source "$root/scripts/progress.sh"
+source "$root/scripts/user-drives.sh"
+
+# Before anything is installed, built or linked.
+user_drives_check "$@" || exit 2
 
 echo "== checking the Debian packages Ferrulon needs (the first time installs MinGW-w64, Wine, Xvfb: a few minutes)"
 with_progress "installing packages" bash "$root/scripts/install-deps.sh"
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   echo "== no display${DISPLAY:+ at $DISPLAY}: running the headless demonstration instead"
-  exec bash "$root/scripts/demo.sh"
+  exec bash "$root/scripts/demo.sh" "$build/demo/ferrulon-demo.png" "$@"
 fi
 
 echo "== building ferrulon.exe (the first build takes a few minutes)"
@@ -30,6 +37,24 @@ if ! xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; the
 fi
 wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d "$decorated" /f
 wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$decorated" /f
+
+# This prefix's Wine session is ours from here to the end, however it ends (Ctrl+C included): it
+# goes, and so do the drive links made for it.
+end_session() {
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
+  user_drives_unmap
+}
+trap end_session EXIT
+trap 'echo "== interrupted"; exit 130' INT
+trap 'exit 143' TERM
+end_session   # a session still running would not see the new drives
+user_drives_map "$@"
+"$WINESERVER" -p </dev/null >/dev/null 2>&1   # returns once the server runs (it detaches)
+wine_quiet cmd /c exit
+
 echo "== starting ferrulon.exe on $DISPLAY; close its window to end"
 echo "   Wine's drive c: is $WINEPREFIX/drive_c, z: is /"
-exec "$WINE" "$build/app/ferrulon.exe"
+# In the background, so that Ctrl+C reaches the trap at once.
+"$WINE" "$build/app/ferrulon.exe" </dev/null 2> >(wine_stderr_filter) &
+wait $!

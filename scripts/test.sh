@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds for Windows x86-64 and runs every test under Wine.
+# Installs what is missing, builds for Windows x86-64 with MinGW's g++ and, ferrulon.exe only, with
+# Clang (warnings are errors in both), then runs every test under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FERRULON_BUILD:-$root/build}
 
-FERRULON_BUILD=$build bash "$root/scripts/build.sh"
+FERRULON_BUILD=$build FERRULON_WERROR=ON bash "$root/scripts/build.sh"
+
+# A second compiler: code that only one of them accepts, or warns about, cannot land.
+echo "== building ferrulon.exe with Clang in $build/clang"
+begun=$SECONDS
+(cd "$root" && cmake --preset mingw-clang-cross -B "$build/clang" >/dev/null)
+cmake --build "$build/clang" -j "$(nproc)" --target ferrulon
+echo "   Clang build: $((SECONDS - begun)) s"
 
 source "$root/scripts/wine-session.sh"
 echo "== starting Wine with the test drives"

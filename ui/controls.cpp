@@ -259,6 +259,8 @@ void DestroyMainWindow() {
   StatusFields = 0;
 }
 
+bool HasMainWindow() { return MainWindow != nullptr; }
+
 std::int64_t CreateTextControl(std::int64_t number, std::int64_t x, std::int64_t y, std::int64_t width,
                                std::int64_t height, const wchar_t* text, bool centred) {
   const DWORD style = TextStyle | (centred ? SS_CENTER : 0);

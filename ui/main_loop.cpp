@@ -84,6 +84,11 @@ void Start() {
 }  // namespace
 
 void RunMainLoop() {
+  // Without a window no close request can ever come: say so once and end, never wait for nothing.
+  if (!HasMainWindow()) {
+    (void)runtime::ShowMessage(InfoCaption, CannotCreateWindow);
+    return;
+  }
   for (;;) {
     if (engine::RunState == engine::ResetPending) ResetAfterStop();
     const std::int64_t event = runtime::WaitEvent();

@@ -21,6 +21,7 @@ constexpr wchar_t FailedVerdict[] = L"磁盘故障 - 发生错误";             
 constexpr wchar_t InfoCaption[] = L"信息";                                               // "information"
 constexpr wchar_t CannotCreateFile[] = L"可能无法创建文件!";                              // "the file could not be created!"
 constexpr wchar_t CannotOpenFile[] = L"无法打开文件!";                                    // "cannot open the file!"
+constexpr wchar_t CannotCreateWindow[] = L"无法创建主窗口!";                              // "cannot create the main window!"
 constexpr wchar_t CannotAccessDrive[] = L"无法访问所选驱动器!";                            // "cannot access the chosen drive!"
 constexpr wchar_t NoDriveCaption[] = L"未选择驱动器";                                     // "no drive selected"
 constexpr wchar_t NoDriveText[] = L"请先选择任何驱动器.";                                 // "please select a drive first."

@@ -40,6 +40,7 @@ constexpr std::int64_t ProgressAtRest = 500;   // the bar's range and its value 
 void OpenMainWindow(std::int64_t window, std::int64_t x, std::int64_t y, std::int64_t clientWidth,
                     std::int64_t clientHeight, const wchar_t* title);
 void DestroyMainWindow();   // with all its controls; shutdown only
+bool HasMainWindow();       // false when the window could not be created, and after shutdown
 
 // Creation under a number in use replaces the old control, which is destroyed after the new one
 // exists. Results: the number (the fresh one for AutoNumber), or 0 when nothing was created.
