@@ -3,15 +3,12 @@
 #include <psapi.h>
 #include <winternl.h>
 
-#include <cstdio>
-#include <sstream>
+#include <utility>
+#include <vector>
 
 #include "e2e_fixture.h"
 
 namespace e2e {
-
-using namespace driver;
-
 namespace {
 
 using QuerySystem = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
@@ -25,8 +22,7 @@ Call FromNtdll(const char* name) {
 // SystemExtendedHandleInformation (64): one entry per open handle of every process.
 struct HandleEntry {
   void* object;
-  ULONG_PTR processId;
-  ULONG_PTR handle;
+  ULONG_PTR processId, handle;
   ULONG access;
   USHORT backTrace, typeIndex;
   ULONG attributes, reserved;
@@ -75,23 +71,12 @@ std::int64_t GdiObjects(HANDLE process) {
   return live;
 }
 
-struct WindowCount {
-  DWORD processId;
-  std::int64_t count;
-};
-
-BOOL CALLBACK CountChild(HWND, LPARAM context) {
-  reinterpret_cast<WindowCount*>(context)->count += 1;
-  return TRUE;
-}
-
-BOOL CALLBACK CountTopLevel(HWND window, LPARAM context) {
-  WindowCount& windows = *reinterpret_cast<WindowCount*>(context);
+// Counts the windows, at any depth, of the process whose id comes first in the pair.
+BOOL CALLBACK CountWindow(HWND window, LPARAM context) {
+  auto& count = *reinterpret_cast<std::pair<DWORD, std::int64_t>*>(context);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner != windows.processId) return TRUE;
-  windows.count += 1;
-  EnumChildWindows(window, CountChild, context);
+  if (owner == count.first) count.second += 1;
   return TRUE;
 }
 
@@ -100,31 +85,15 @@ BOOL CALLBACK CountTopLevel(HWND window, LPARAM context) {
 ProcessFigures ReadFigures(const Program& program) {
   ProcessFigures figures;
   figures.handles = KernelHandles(program.processId);
-  DWORD handles = 0;
-  if (GetProcessHandleCount(program.process, &handles)) figures.handleCountCall = handles;
-  figures.gdiCall = GetGuiResources(program.process, GR_GDIOBJECTS);
-  figures.userCall = GetGuiResources(program.process, GR_USEROBJECTS);
   figures.gdiObjects = GdiObjects(program.process);
-  WindowCount windows = {program.processId, 0};
-  EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
-  figures.windows = windows.count;
+  std::pair<DWORD, std::int64_t> windows = {program.processId, 0};
+  EnumChildWindows(GetDesktopWindow(), CountWindow, reinterpret_cast<LPARAM>(&windows));
+  figures.windows = windows.second;
   PROCESS_MEMORY_COUNTERS_EX memory = {};
   memory.cb = sizeof memory;
-  if (GetProcessMemoryInfo(program.process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)) {
+  if (GetProcessMemoryInfo(program.process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
     figures.privateBytes = static_cast<std::int64_t>(memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage);
-    figures.workingSet = static_cast<std::int64_t>(memory.WorkingSetSize);
-    figures.peakWorkingSet = static_cast<std::int64_t>(memory.PeakWorkingSetSize);
-  }
   return figures;
-}
-
-std::string FiguresText(const ProcessFigures& f) {
-  std::ostringstream out;
-  out << "handles " << f.handles << " (GetProcessHandleCount " << f.handleCountCall << "), GDI objects "
-      << f.gdiObjects << " (GetGuiResources " << f.gdiCall << "), windows " << f.windows << " (GetGuiResources USER "
-      << f.userCall << "), private bytes " << f.privateBytes << ", working set " << f.workingSet << ", peak "
-      << f.peakWorkingSet;
-  return out.str();
 }
 
 }  // namespace e2e

@@ -112,7 +112,6 @@ bool StartProgram(const std::wstring& exe, Program& program, std::wstring& failu
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  const ULONGLONG launched = GetTickCount64();
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       program.workDir.c_str(), &startup, &info)) {
     failure = L"CreateProcessW failed with error " + std::to_wstring(GetLastError()) + L" for " + exe;
@@ -131,10 +130,7 @@ bool StartProgram(const std::wstring& exe, Program& program, std::wstring& failu
       failure = L"the program ended with exit code " + std::to_wstring(code) + L" before its window was ready";
       return false;
     }
-    if (program.window == nullptr) {
-      program.window = FindTopLevel(program.processId, nullptr, ui::WindowTitle);
-      if (program.window != nullptr) program.shownAfterMs = static_cast<std::int64_t>(GetTickCount64() - launched);
-    }
+    if (program.window == nullptr) program.window = FindTopLevel(program.processId, nullptr, ui::WindowTitle);
     if (program.window != nullptr && GetDlgItem(program.window, 502) != nullptr && Answers(program.window)) {
       program.remoteBuffer = VirtualAllocEx(program.process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
       LocateCloseBox(program);
@@ -180,29 +176,15 @@ std::vector<HWND> Children(HWND parent) {
   return children;
 }
 
-HWND FindChildByText(const Program& program, const std::wstring& text) {
-  for (HWND child : Children(program.window))
-    if (TextOf(child) == text) return child;
-  return nullptr;
-}
-
 std::wstring ClassOf(HWND window) {
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
   return name;
 }
 
-LONG StyleOf(HWND window) { return GetWindowLongW(window, GWL_STYLE); }
-
 RECT ScreenRectOf(HWND window) {
   RECT rect = {};
   GetWindowRect(window, &rect);
-  return rect;
-}
-
-RECT ClientRectOf(const Program& program, HWND control) {
-  RECT rect = ScreenRectOf(control);
-  MapWindowPoints(HWND_DESKTOP, program.window, reinterpret_cast<POINT*>(&rect), 2);
   return rect;
 }
 
@@ -251,48 +233,21 @@ int ProgressOf(const Program& program) {
   return Ask(Control(program, 1), PBM_GETPOS, 0, 0, position) ? static_cast<int>(position) : -1;
 }
 
-HWND StatusBarOf(const Program& program) {
-  return FindWindowExW(program.window, nullptr, STATUSCLASSNAMEW, nullptr);
-}
-
 // Status-bar messages carry pointers that the program writes through, so they point into a
 // buffer inside the program. A send that times out may still be answered later; the buffer is
 // never freed and the next send is answered after it, so a late answer cannot mix with a read.
-std::vector<int> StatusEdges(const Program& program) {
-  constexpr int MaxFields = 256;
-  LRESULT count = 0;
-  if (program.remoteBuffer == nullptr ||
-      !Ask(StatusBarOf(program), SB_GETPARTS, MaxFields, reinterpret_cast<LPARAM>(program.remoteBuffer), count) ||
-      count < 0 || count > MaxFields)
-    return {};
-  std::vector<int> edges(static_cast<std::size_t>(count));
-  SIZE_T read = 0;
-  if (count > 0 &&
-      !ReadProcessMemory(program.process, program.remoteBuffer, edges.data(), edges.size() * sizeof(int), &read))
-    return {};
-  return edges;
-}
-
-bool ReadStatusField(const Program& program, int field, StatusField& out) {
-  HWND bar = StatusBarOf(program);
-  LRESULT length = 0;
-  if (program.remoteBuffer == nullptr || !Ask(bar, SB_GETTEXTLENGTHW, field, 0, length)) return false;
-  if (LOWORD(length) >= 2000) return false;
-  LRESULT result = 0;
-  if (!Ask(bar, SB_GETTEXTW, field, reinterpret_cast<LPARAM>(program.remoteBuffer), result)) return false;
+std::wstring StatusText(const Program& program, int field) {
+  HWND bar = FindWindowExW(program.window, nullptr, STATUSCLASSNAMEW, nullptr);
+  LRESULT length = 0, result = 0;
+  if (program.remoteBuffer == nullptr || !Ask(bar, SB_GETTEXTLENGTHW, field, 0, length) || LOWORD(length) >= 2000 ||
+      !Ask(bar, SB_GETTEXTW, field, reinterpret_cast<LPARAM>(program.remoteBuffer), result))
+    return NoAnswer;
   std::wstring text(LOWORD(result), L'\0');
   SIZE_T read = 0;
   if (!text.empty() &&
       !ReadProcessMemory(program.process, program.remoteBuffer, text.data(), text.size() * sizeof(wchar_t), &read))
-    return false;
-  out.text = text;
-  out.borderless = (HIWORD(result) & SBT_NOBORDERS) != 0;
-  return true;
-}
-
-std::wstring StatusText(const Program& program, int field) {
-  StatusField read;
-  return ReadStatusField(program, field, read) ? read.text : std::wstring(NoAnswer);
+    return NoAnswer;
+  return text;
 }
 
 HWND FindMessageBox(const Program& program) {

@@ -20,7 +20,6 @@ struct Program {
   void* remoteBuffer = nullptr;   // scratch memory inside the program for status-bar queries
   POINT closeBox = {-1, -1};      // centre of the caption's close box, from the window's corner
   bool ownWorkDir = true;         // made by StartProgram, so removed by EndProgram
-  std::int64_t shownAfterMs = -1;   // from CreateProcessW until the main window was visible
 };
 
 constexpr DWORD AnswerMs = 8000;   // longest wait for the program to answer one message
@@ -39,10 +38,7 @@ DWORD WaitForExit(const Program& program, DWORD timeoutMs);
 // Windows and controls.
 HWND Control(const Program& program, std::int64_t number);   // child with that window ID
 std::vector<HWND> Children(HWND parent);                      // in stacking order
-HWND FindChildByText(const Program& program, const std::wstring& text);
 std::wstring ClassOf(HWND window);
-LONG StyleOf(HWND window);
-RECT ClientRectOf(const Program& program, HWND control);   // in the main window's client area
 RECT ScreenRectOf(HWND window);
 bool IsShown(HWND window);     // visible (and its parents)
 bool IsEnabledWindow(HWND window);
@@ -56,15 +52,8 @@ std::wstring KeptTextOf(HWND window);   // the window server's copy: needs no an
 int CheckOf(HWND option);          // BM_GETCHECK, or -1 without an answer
 int ProgressOf(const Program& program);   // PBM_GETPOS of control 1, or -1 without an answer
 
-// The status bar, read through memory inside the program.
-struct StatusField {
-  std::wstring text;
-  bool borderless = false;
-};
-HWND StatusBarOf(const Program& program);
-std::vector<int> StatusEdges(const Program& program);            // right edges of the fields
-bool ReadStatusField(const Program& program, int field, StatusField& out);
-std::wstring StatusText(const Program& program, int field);      // NoAnswer when unread
+// A status-bar field's text, read through memory inside the program; NoAnswer when unread.
+std::wstring StatusText(const Program& program, int field);
 
 // Screen pixels (0x00BBGGRR) at a point of a control's client area.
 COLORREF PixelOf(HWND control, int x, int y);
