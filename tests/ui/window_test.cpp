@@ -124,6 +124,10 @@ TEST_F(Window, SlotsOfferTheFirstSevenDrivesAndHideTheRest) {
     EXPECT_EQ(table, slotCase.table);
     EXPECT_TRUE(drives::DriveRoots[9].empty());
   }
+  // The rest of the window as a new run finds it: bar full, neutral banner, bare status labels.
+  EXPECT_EQ(Progress(), 500);
+  EXPECT_EQ(TextBackOf(ui::StatusBanner), 0xEEEEEEu);
+  EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  ", L" 验证:  ", L" 读/写数:  "}));
 }
 
 // ---- The window's view of a run ----------------------------------------------------------
@@ -251,7 +255,7 @@ TEST_F(Window, StartThatCannotRunSaysWhyAndLeavesStartEnabled) {
 // removes it and clears what the run left, before the loop waits again.
 TEST_F(Window, StoppedRunIsCleanedUpBeforeTheNextWait) {
   World.stopAtReadCloseOf = 60;   // in pass 2: fields refreshed, bar at 490
-  ui::SetControlState(ui::DriveOption0, 1);
+  ui::SetControlState(ui::DriveOption0 + 1, 1);
   RunLoopWith({{Now, ClickStart}, {[] { return World.filesCreated == 60 && Idle(); }, ClickStore}});
 
   EXPECT_FALSE(World.exists);
@@ -261,7 +265,7 @@ TEST_F(Window, StoppedRunIsCleanedUpBeforeTheNextWait) {
   EXPECT_EQ(engine::PassesDone, 0);
   EXPECT_EQ(engine::CyclesInPass, 0);
   EXPECT_EQ(engine::CharsWritten + engine::CharsVerified + engine::FileOperations, 0);
-  EXPECT_EQ(ui::GetControlState(ui::DriveOption0), 0);
+  EXPECT_EQ(ui::GetControlState(ui::DriveOption0 + 1), 0);
   EXPECT_EQ(Progress(), 500);
   EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  ", L" 验证:  ", L" 读/写数:  "}));
   EXPECT_EQ(TextAndPlace(ui::DriveUnderTestText), L"驱动器测试:  @ 190,136 145x20");
@@ -271,7 +275,7 @@ TEST_F(Window, StoppedRunIsCleanedUpBeforeTheNextWait) {
   EXPECT_EQ(TextOf(ui::StoredScoreText), L"----") << "no run completed: nothing to store";
   wchar_t directory[MAX_PATH] = {};
   GetCurrentDirectoryW(MAX_PATH, directory);
-  EXPECT_EQ(std::wstring(directory), L"m:\\") << "the run's drive stays the working directory";
+  EXPECT_EQ(std::wstring(directory), L"n:\\") << "the chosen drive is tested and stays the working directory";
 }
 
 // Stop clicked while idle ends the next run at its first poll; the Start after that runs
@@ -314,6 +318,20 @@ TEST_F(Window, CloseAndStoreDuringARunAreDropped) {
   EXPECT_EQ(World.filesCreated, 2500);
   EXPECT_EQ(TextOf(ui::StatusBanner), L"已成功完成");
   EXPECT_EQ(TextOf(ui::StoredScoreText), L"----");
+}
+
+// A line read back wrong leaves Start disabled for good; the window still closes.
+TEST_F(Window, FailedRunLeavesStartDisabled) {
+  World.flipInFile = 40;
+  World.flipAt = 12000;
+  ui::SetControlState(ui::DriveOption0, 1);
+  RunLoopWith({{Now, ClickStart}, {[] { return TextOf(ui::StatusBanner) != L"----"; }, CloseBox}});
+
+  EXPECT_EQ(TextOf(ui::StatusBanner), L"磁盘故障 - 发生错误");
+  EXPECT_FALSE(StartEnabled());
+  EXPECT_EQ(World.filesCreated, 40);
+  EXPECT_TRUE(World.exists) << "the failing file stays for the user to see";
+  EXPECT_EQ(TextOf(ui::ScoreText), L"----");
 }
 
 }  // namespace
