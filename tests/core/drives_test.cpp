@@ -1,8 +1,9 @@
 // Drive discovery against Wine's real drive list, and the parsing of crafted drive strings.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include "drives/drives.h"
-#include "test_drive.h"
 #include "text_print.h"
 
 using runtime::Text;
@@ -23,6 +24,13 @@ TEST(CompleteRoots, CountsOnlyWhatWasWrittenAndComplete) {
 }
 
 namespace {
+// The letters the test command maps to temporary directories, e.g. "mnopqrstu".
+std::wstring TestDriveLetters() {
+  wchar_t letters[64] = {};
+  const DWORD n = GetEnvironmentVariableW(L"FERRULON_TEST_DRIVES", letters, 64);
+  return n < 64 ? std::wstring(letters, n) : std::wstring();
+}
+
 const drives::DriveInfo* Find(wchar_t letter) {
   for (const drives::DriveInfo& d : drives::DriveList)
     if (d.RootPath == Text{letter, L':', L'\\'}) return &d;

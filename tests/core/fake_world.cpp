@@ -45,7 +45,8 @@ HANDLE WINAPI FakeCreate(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     World.openForWriting = false;
   } else {
     if (disposition == CREATE_ALWAYS) World.createAttempts += 1;
-    if (World.refuseCreatingFrom && World.createAttempts >= World.refuseCreatingFrom) return INVALID_HANDLE_VALUE;
+    const bool refused = World.refuseCreatingFrom && World.createAttempts >= World.refuseCreatingFrom;
+    if (disposition == CREATE_ALWAYS ? refused : !World.exists) return INVALID_HANDLE_VALUE;
     World.filesCreated += 1;
     World.bytes.clear();
     World.exists = true;

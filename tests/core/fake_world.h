@@ -37,7 +37,8 @@ struct FakeWorld {
   // "pass 1 @2" (after 2 clock readings), "drain @2", "failed", "completed 246", "ready", "message 1".
   std::vector<std::string> shown;
 
-  std::int64_t refuseCreatingFrom = 0;   // this creation and every later one fail (both calls)
+  std::int64_t refuseCreatingFrom = 0;   // this creation and every later one fail; truncating
+                                         // works only while the old file exists
   std::int64_t refuseOpeningFrom = 0;    // this opening for reading and every later one fail
   std::int64_t flipInFile = 0, flipAt = 0;   // one byte of that file changed once it is written
   std::int64_t cutFile = 0, cutTo = 0;       // that file cut short once it is written
