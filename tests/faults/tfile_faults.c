@@ -12,8 +12,8 @@
  *                                          that crosses OFFSET is cut short there, and writes at or
  *                                          past it fail with ENOSPC, as on a full file system
  *                        count             no fault; only counts requests
- *   FERRULON_FAULT_LOG   optional file that receives "reads N bytes1 N writes N passes N" at exit,
- *                        from a process that touched the file
+ *   FERRULON_FAULT_LOG   optional file that receives "reads N bytes1 N writes N passes N written N"
+ *                        (written: bytes) at exit, from a process that touched the file
  *
  * Wine 8 starts a Windows program's process with its parent's Unix environment, not with the
  * environment block the parent passes to CreateProcessW. So a test program that starts ferrulon.exe
@@ -40,7 +40,7 @@ static unsigned char FdReading[MaxFds];   /* a read-back has begun on this descr
 static char TargetPath[4096], LogPath[4096];
 static char Mode[8];
 static long FaultPass, FaultOffset;
-static long Passes, Reads, OneByteReads, Writes;
+static long Passes, Reads, OneByteReads, Writes, BytesWritten;
 static int Ready;
 
 static ssize_t (*RealRead)(int, void *, size_t);
@@ -53,7 +53,8 @@ static void WriteLog(void) {
   if (Reads == 0 && Writes == 0) return;
   FILE *out = fopen(LogPath, "a");
   if (!out) return;
-  fprintf(out, "reads %ld bytes1 %ld writes %ld passes %ld\n", Reads, OneByteReads, Writes, Passes);
+  fprintf(out, "reads %ld bytes1 %ld writes %ld passes %ld written %ld\n", Reads, OneByteReads, Writes, Passes,
+          BytesWritten);
   fclose(out);
 }
 
@@ -181,12 +182,17 @@ static ssize_t RoomFor(off_t at, size_t size) {
   return (ssize_t)(FaultOffset - at);
 }
 
+static ssize_t Written(ssize_t done) {
+  if (done > 0) BytesWritten += done;
+  return done;
+}
+
 ssize_t write(int fd, const void *data, size_t size) {
   Setup();
   if (!IsTarget(fd)) return RealWrite(fd, data, size);
   ++Writes;
   ssize_t room = RoomFor(lseek(fd, 0, SEEK_CUR), size);
-  return room < 0 ? -1 : RealWrite(fd, data, (size_t)room);
+  return Written(room < 0 ? -1 : RealWrite(fd, data, (size_t)room));
 }
 
 ssize_t pwrite64(int fd, const void *data, size_t size, off_t at) {
@@ -194,7 +200,7 @@ ssize_t pwrite64(int fd, const void *data, size_t size, off_t at) {
   if (!IsTarget(fd)) return RealPwrite(fd, data, size, at);
   ++Writes;
   ssize_t room = RoomFor(at, size);
-  return room < 0 ? -1 : RealPwrite(fd, data, (size_t)room, at);
+  return Written(room < 0 ? -1 : RealPwrite(fd, data, (size_t)room, at));
 }
 
 int close(int fd) {
