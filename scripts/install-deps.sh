@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need, when any is missing.
+# Installs the Debian packages that building and testing need, when any is missing, and any
+# further packages named on the command line (the benchmark's chart tool, say).
+# usage: install-deps.sh [package...]
 set -euo pipefail
-packages=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang lld wine wine64 xvfb
-          xauth x11-utils xdotool googletest fonts-wqy-microhei imagemagick inotify-tools fonts-wine)
+# The test drives with Windows filesystems (scripts/windows-filesystems.sh): NTFS through ntfs-3g,
+# exFAT through exfat-fuse with exfatprogs' mkfs.exfat, FAT32 through fusefat with dosfstools' mkfs.vfat.
+packages=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang lld wine wine64 xvfb xauth
+          x11-utils xdotool googletest fonts-wqy-microhei imagemagick inotify-tools fonts-wine
+          ntfs-3g exfat-fuse exfatprogs fusefat dosfstools "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -101,3 +101,52 @@ wine_session_down() {
   if [ -n "${FERRULON_XVFB_PID:-}" ]; then kill "$FERRULON_XVFB_PID" 2>/dev/null || true; fi
   return 0
 }
+
+# The Windows filesystems that windows-filesystems.sh mounted, as drive letters: LETTERS pairs each
+# kind with its letter ("ntfs:d exfat:e fat32:f"). Links the mounted kinds into the prefix's drives
+# (before its session starts) and exports FERRULON_FS_BASE and FERRULON_FS_DRIVES ("d:ntfs ...").
+wine_fs_map() {
+  local pair drives=""
+  for pair in $1; do
+    rm -f "$WINEPREFIX/dosdevices/${pair#*:}:"
+    case " ${WINFS_MOUNTED:-} " in
+      *" ${pair%%:*} "*)
+        ln -sfn "$WINFS_BASE/${pair%%:*}" "$WINEPREFIX/dosdevices/${pair#*:}:"
+        drives="$drives${drives:+ }${pair#*:}:${pair%%:*}" ;;
+    esac
+  done
+  export FERRULON_FS_BASE=${WINFS_BASE:-} FERRULON_FS_DRIVES=$drives
+}
+
+wine_fs_unmap() {
+  local pair
+  for pair in $1; do rm -f "$WINEPREFIX/dosdevices/${pair#*:}:"; done
+}
+
+# The test command's Windows filesystems: d: NTFS, e: exFAT, f: FAT32, in a Wine session of their
+# own (prefix <build>/wineprefix-fs). In the shared session they would take three of the seven drive
+# slots from the test drives m: to u:. The session comes up even when none mounted, so that the
+# tests meant for it find it and report each kind as skipped.
+FERRULON_FS_LETTERS="ntfs:d exfat:e fat32:f"
+
+wine_fs_session_up() {
+  local shared=$WINEPREFIX
+  export FERRULON_FS_PREFIX="$1/wineprefix-fs" WINEPREFIX="$1/wineprefix-fs"
+  wine_prefix_create
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
+  wine_fs_map "$FERRULON_FS_LETTERS"
+  "$WINESERVER" -p </dev/null >/dev/null 2>&1   # returns once the server runs (it detaches)
+  wine_quiet cmd /c exit
+  export WINEPREFIX=$shared
+}
+
+wine_fs_session_down() {
+  [ -n "${FERRULON_FS_PREFIX:-}" ] || return 0
+  local shared=$WINEPREFIX
+  export WINEPREFIX=$FERRULON_FS_PREFIX
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
+  wine_fs_unmap "$FERRULON_FS_LETTERS"
+  export WINEPREFIX=$shared
+}

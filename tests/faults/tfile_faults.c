@@ -12,8 +12,8 @@
  *                                          crosses OFFSET is cut short there, and writes at or
  *                                          past it fail with ENOSPC, as on a full file system
  *                        count             no fault; only counts requests
- *   FERRULON_FAULT_LOG   optional file that receives "reads N bytes1 N writes N passes N" at exit,
- *                        from a process that touched the file
+ *   FERRULON_FAULT_LOG   optional file that receives "reads N bytes1 N writes N passes N written N"
+ *                        (written: bytes) at exit, from a process that touched the file
  *
  * Wine 8 starts a Windows program with its parent's Unix environment, not with the block the
  * parent passes to CreateProcessW. So a test program that starts ferrulon.exe runs with this
@@ -40,7 +40,7 @@ static unsigned char FdReading[MaxFds]; /* a read-back has begun on this descrip
 static char TargetPath[4096], LogPath[4096];
 static int Mode, Ready;
 static long FaultPass, FaultOffset;
-static long Passes, Reads, OneByteReads, Writes;
+static long Passes, Reads, OneByteReads, Writes, BytesWritten;
 
 static ssize_t (*RealRead)(int, void *, size_t);
 static ssize_t (*RealWrite)(int, const void *, size_t);
@@ -50,7 +50,8 @@ static void WriteLog(void) {
   if (Reads == 0 && Writes == 0) return;
   FILE *out = fopen(LogPath, "a");
   if (!out) return;
-  fprintf(out, "reads %ld bytes1 %ld writes %ld passes %ld\n", Reads, OneByteReads, Writes, Passes);
+  fprintf(out, "reads %ld bytes1 %ld writes %ld passes %ld written %ld\n", Reads, OneByteReads, Writes, Passes,
+          BytesWritten);
   fclose(out);
 }
 
@@ -143,7 +144,9 @@ ssize_t write(int fd, const void *data, size_t size) {
     }
     size = (size_t)(FaultOffset - at);
   }
-  return RealWrite(fd, data, size);
+  ssize_t done = RealWrite(fd, data, size);
+  if (done > 0) BytesWritten += done;
+  return done;
 }
 
 int close(int fd) {
