@@ -3,7 +3,7 @@
 #  scores    one complete run of the real ferrulon.exe, driven by the headless demo's driver, on each
 #            of tmpfs (m:), a directory on the build tree's disk (d:) and NTFS (e:), exFAT (f:) and
 #            FAT32 (g:) mounted through FUSE; writes the table into docs/benchmarks.md and draws
-#            docs/scores-by-filesystem.png from the same figures (about 5 minutes)
+#            docs/scores-by-filesystem.png from the same figures (about 8 minutes)
 #  overhead  the program's own overhead per write/verify cycle (A/B, see bench/overhead.cpp) on m:
 #            and d:, plus the size and imports of ferrulon.exe
 # usage: bash scripts/bench.sh [scores|overhead] [rounds] [cycles-per-round]   (rounds, cycles: A/B)
