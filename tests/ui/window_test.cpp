@@ -95,38 +95,26 @@ class Window : public testing::Test {
 
 // ---- Drive slots ---------------------------------------------------------------------------
 
+// Slot i shows entry i of the drive table for the first seven drives; the rest are hidden and
+// disabled, their entries "无驱动器". The window starts with a full bar, a neutral banner and bare labels.
 TEST_F(Window, SlotsOfferTheFirstSevenDrivesAndHideTheRest) {
-  const std::wstring none = L"无驱动器", hidden = L"  hidden disabled";
-  const struct {
+  for (const std::wstring letters : {L"", L"c", L"acdefghij"}) {
+    SCOPED_TRACE(letters.size());
     std::vector<std::wstring> roots;
-    Texts slots;   // label, then whether shown and enabled
-    Texts table;   // DriveRoots entries 0..6 after the build
-  } cases[] = {
-      {{}, Texts(7, hidden), Texts(7, none)},
-      {{L"c:\\"},
-       {L" c:\\ shown enabled", hidden, hidden, hidden, hidden, hidden, hidden},
-       {L"c:\\", none, none, none, none, none, none}},
-      {{L"a:\\", L"c:\\", L"d:\\", L"e:\\", L"f:\\", L"g:\\", L"h:\\", L"i:\\", L"j:\\"},
-       {L" a:\\ shown enabled", L" c:\\ shown enabled", L" d:\\ shown enabled", L" e:\\ shown enabled",
-        L" f:\\ shown enabled", L" g:\\ shown enabled", L" h:\\ shown enabled"},
-       {L"a:\\", L"c:\\", L"d:\\", L"e:\\", L"f:\\", L"g:\\", L"h:\\"}},
-  };
-  for (const auto& slotCase : cases) {
-    SCOPED_TRACE(slotCase.roots.size());
-    Build(slotCase.roots);
-    Texts slots, table;
-    for (int slot = 0; slot < 7; ++slot) {
-      HWND option = Control(ui::DriveOption0 + slot);
-      slots.push_back(WindowText(option) + (IsWindowVisible(option) ? L" shown" : L" hidden") +
-                      (IsWindowEnabled(option) ? L" enabled" : L" disabled"));
-      table.emplace_back(drives::DriveRoots[slot].c_str());
-      EXPECT_EQ(ui::GetControlState(ui::DriveOption0 + slot), 0);
+    for (wchar_t letter : letters) roots.push_back(std::wstring{letter, L':', L'\\'});
+    Build(roots);
+    Texts seen, expected;
+    for (std::size_t slot = 0; slot < 7; ++slot) {
+      HWND option = Control(ui::DriveOption0 + static_cast<std::int64_t>(slot));
+      seen.push_back(WindowText(option) + (IsWindowVisible(option) ? L" shown" : L" hidden") +
+                     (IsWindowEnabled(option) ? L" enabled " : L" disabled ") + drives::DriveRoots[slot].c_str() +
+                     (SendMessageW(option, BM_GETCHECK, 0, 0) ? L" checked" : L""));
+      expected.push_back(slot < roots.size() ? L" " + roots[slot] + L" shown enabled " + roots[slot]
+                                             : L"  hidden disabled 无驱动器");
     }
-    EXPECT_EQ(slots, slotCase.slots);
-    EXPECT_EQ(table, slotCase.table);
+    EXPECT_EQ(seen, expected);
     EXPECT_TRUE(drives::DriveRoots[9].empty());
   }
-  // The rest of the window as a new run finds it: bar full, neutral banner, bare status labels.
   EXPECT_EQ(Progress(), 500);
   EXPECT_EQ(TextBackOf(ui::StatusBanner), 0xEEEEEEu);
   EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  ", L" 验证:  ", L" 读/写数:  "}));
@@ -244,12 +232,10 @@ TEST_F(Window, StartThatCannotRunSaysWhyAndLeavesStartEnabled) {
     RunLoopWith({{Now, ClickStart}, {[] { return !World.boxes.empty() && StartEnabled(); }, CloseBox}});
 
     EXPECT_EQ(World.boxes, startCase.boxes);
-    EXPECT_TRUE(World.sleeps.empty()) << "no run began";
-    EXPECT_EQ(World.createAttempts, 0);
-    EXPECT_EQ(ui::SelectedSlot, ui::NoSelection);
+    EXPECT_TRUE(World.sleeps.empty() && World.createAttempts == 0) << "no run began";
+    EXPECT_EQ((std::vector<std::int64_t>{ui::SelectedSlot, ui::GetControlState(ui::DriveOption0), TextBackOf(ui::StatusBanner)}),
+              (std::vector<std::int64_t>{ui::NoSelection, startCase.checked, 0xEEEEEE}));
     EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  ", L" 验证:  ", L" 读/写数:  "}));
-    EXPECT_EQ(TextBackOf(ui::StatusBanner), 0xEEEEEEu);
-    EXPECT_EQ(ui::GetControlState(ui::DriveOption0), startCase.checked ? 1 : 0);
   }
 }
 
@@ -262,19 +248,15 @@ TEST_F(Window, StoppedRunIsCleanedUpBeforeTheNextWait) {
 
   EXPECT_FALSE(World.exists);
   EXPECT_EQ(World.counts["delete"], 60);
-  EXPECT_EQ(engine::StopFlag, 0);
-  EXPECT_EQ(engine::RunState, 0);
-  EXPECT_EQ(engine::PassesDone, 0);
-  EXPECT_EQ(engine::CyclesInPass, 0);
-  EXPECT_EQ(engine::CharsWritten + engine::CharsVerified + engine::FileOperations, 0);
-  EXPECT_EQ(ui::GetControlState(ui::DriveOption0 + 1), 0);
-  EXPECT_EQ(Progress(), 500);
+  EXPECT_EQ((std::vector<std::int64_t>{engine::StopFlag, engine::RunState, engine::PassesDone, engine::CyclesInPass,
+                                       engine::CharsWritten + engine::CharsVerified + engine::FileOperations,
+                                       ui::GetControlState(ui::DriveOption0 + 1), Progress(), TextBackOf(ui::StatusBanner)}),
+            (std::vector<std::int64_t>{0, 0, 0, 0, 0, 0, 500, 0xEEEEEE}));
   EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  ", L" 验证:  ", L" 读/写数:  "}));
-  EXPECT_EQ(TextAndPlace(ui::DriveUnderTestText), L"驱动器测试:  @ 190,136 145x20");
-  EXPECT_EQ(TextOf(ui::ScoreText), L"----");
-  EXPECT_EQ(TextOf(ui::StatusBanner), L"----");
-  EXPECT_EQ(TextBackOf(ui::StatusBanner), 0xEEEEEEu);
-  EXPECT_EQ(TextOf(ui::StoredScoreText), L"----") << "no run completed: nothing to store";
+  // The score, banner and drive texts as after start-up; no run completed, so nothing was stored.
+  EXPECT_EQ((Texts{TextAndPlace(ui::DriveUnderTestText), TextOf(ui::ScoreText), TextOf(ui::StatusBanner),
+                   TextOf(ui::StoredScoreText)}),
+            (Texts{L"驱动器测试:  @ 190,136 145x20", L"----", L"----", L"----"}));
   wchar_t directory[MAX_PATH] = {};
   GetCurrentDirectoryW(MAX_PATH, directory);
   EXPECT_EQ(std::wstring(directory), L"n:\\") << "the chosen drive is tested and stays the working directory";
