@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "runtime/clock_calls.h"
 #include "runtime/runtime.h"
@@ -13,14 +14,8 @@ TEST(DecimalText, PlainDecimalForms) {
   const struct {
     std::int64_t n;
     const wchar_t* text;
-  } cases[] = {
-      {0, L"0"},
-      {-5, L"-5"},
-      {1000, L"1000"},
-      {30700800, L"30700800"},
-      {INT64_MAX, L"9223372036854775807"},
-      {INT64_MIN, L"-9223372036854775808"},
-  };
+  } cases[] = {{0, L"0"}, {-5, L"-5"}, {1000, L"1000"}, {30700800, L"30700800"},
+               {INT64_MAX, L"9223372036854775807"}, {INT64_MIN, L"-9223372036854775808"}};
   for (const auto& c : cases) EXPECT_EQ(runtime::DecimalText(c.n), Text(c.text)) << c.n;
 }
 
@@ -40,38 +35,25 @@ TEST(TextOperations, ExactCopiesReversalsAndBuffers) {
   EXPECT_EQ(runtime::TextFromBuffer(early, 3), Text(L"C"));
 }
 
-// A fake counter and tick count, so that the clock's arithmetic can be checked exactly.
 namespace {
-std::int64_t FakeFrequency;   // 0: no high-resolution counter
-std::int64_t FakeCounter;
-DWORD FakeTicks;
-std::int64_t BeginPeriodCalls, SleepCalls;
-DWORD LastSleep;
+std::int64_t Frequency, Counter, BeginPeriodCalls;   // frequency 0: no high-resolution counter
+DWORD Ticks;
+std::vector<DWORD> Sleeps;
 
-BOOL WINAPI FakeQueryFrequency(LARGE_INTEGER* v) {
-  v->QuadPart = FakeFrequency;
-  return FakeFrequency != 0;
-}
-BOOL WINAPI FakeQueryCounter(LARGE_INTEGER* v) {
-  v->QuadPart = FakeCounter;
-  return TRUE;
-}
-DWORD WINAPI FakeTickCount() { return FakeTicks; }
-void WINAPI FakeSleep(DWORD ms) { ++SleepCalls; LastSleep = ms; }
+BOOL WINAPI FakeFrequency(LARGE_INTEGER* v) { return (v->QuadPart = Frequency) != 0; }
+BOOL WINAPI FakeCounter(LARGE_INTEGER* v) { v->QuadPart = Counter; return TRUE; }
+DWORD WINAPI FakeTicks() { return Ticks; }
+void WINAPI FakeSleep(DWORD ms) { Sleeps.push_back(ms); }
 UINT WINAPI FakeBeginPeriod(UINT) { ++BeginPeriodCalls; return 0; }
 
 class Clock : public testing::Test {
  protected:
   void SetUp() override {
     saved_ = runtime::Clock;
-    runtime::Clock = {FakeQueryFrequency, FakeQueryCounter, FakeTickCount, FakeSleep, FakeBeginPeriod};
-    runtime::TicksPerMs = 0;
-    runtime::CounterBase = 0;
-    runtime::TimerResolutionSet = 0;
-    FakeFrequency = 10'000'000;
-    FakeCounter = 5'000'000'000;
-    FakeTicks = 0;
-    BeginPeriodCalls = SleepCalls = 0;
+    runtime::Clock = {FakeFrequency, FakeCounter, FakeTicks, FakeSleep, FakeBeginPeriod};
+    runtime::TicksPerMs = runtime::CounterBase = runtime::TimerResolutionSet = 0;
+    Frequency = 10'000'000;
+    Counter = 5'000'000'000;
   }
   void TearDown() override {
     runtime::Clock = saved_;
@@ -82,38 +64,35 @@ class Clock : public testing::Test {
 }  // namespace
 
 TEST_F(Clock, WholeMillisecondsSinceTheFirstReading) {
-  EXPECT_EQ(runtime::ElapsedMs(), 0);
-  FakeCounter += 19'999;   // 1.9999 ms: truncated, never rounded
-  EXPECT_EQ(runtime::ElapsedMs(), 1);
-  FakeCounter += 1;
-  EXPECT_EQ(runtime::ElapsedMs(), 2);
-  FakeCounter += 12'345 * 10'000;
-  EXPECT_EQ(runtime::ElapsedMs(), 12'347);
+  std::vector<std::int64_t> readings;
+  for (std::int64_t step : {0, 19'999, 1, 12'345 * 10'000}) {   // 1.9999 ms: truncated, never rounded
+    Counter += step;
+    readings.push_back(runtime::ElapsedMs());
+  }
+  EXPECT_EQ(readings, (std::vector<std::int64_t>{0, 1, 2, 12'347}));
 }
 
+// Without a counter, or with one slower than 1000 ticks a second, the tick count serves; the
+// counter is asked for again on every reading and used once it answers.
 TEST_F(Clock, FallsBackToTheTickCountWithoutACounter) {
-  FakeFrequency = 0;
-  FakeTicks = 0xFFFFFFF0u;   // widened without sign
+  Frequency = 0;
+  Ticks = 0xFFFFFFF0u;   // widened without sign
   EXPECT_EQ(runtime::ElapsedMs(), 4294967280);
-  // A counter slower than 1000 ticks a second is no better than none.
-  FakeFrequency = 999;
-  FakeTicks = 42;
+  Frequency = 999;
+  Ticks = 42;
   EXPECT_EQ(runtime::ElapsedMs(), 42);
-  // The counter is asked for again on every reading and used once it answers.
-  FakeFrequency = 1'000'000;
+  Frequency = 1'000'000;
   EXPECT_EQ(runtime::ElapsedMs(), 0);
-  FakeCounter += 3'500;
+  Counter += 3'500;
   EXPECT_EQ(runtime::ElapsedMs(), 3);
 }
 
 TEST_F(Clock, FirstDelayRequestsOneMillisecondResolutionOnce) {
-  runtime::DelayMs(1062);
-  runtime::DelayMs(5);
-  runtime::DelayMs(0);
+  Sleeps.clear();
+  BeginPeriodCalls = 0;
+  for (std::int64_t ms : {1062, 5, 0, -3}) runtime::DelayMs(ms);
   EXPECT_EQ(BeginPeriodCalls, 1);
-  EXPECT_EQ(SleepCalls, 3);
-  EXPECT_EQ(LastSleep, 0u);
-  EXPECT_EQ(runtime::TimerResolutionSet, 1);
+  EXPECT_EQ(Sleeps, (std::vector<DWORD>{1062, 5, 0, 0}));
 }
 
 TEST(RealClock, DelayIsMeasuredInWholeMilliseconds) {

@@ -8,12 +8,8 @@
 
 namespace runtime {
 inline void PrintTo(const Text& text, std::ostream* os) {
-  *os << '"';
-  for (wchar_t c : text) {
-    if (c >= 0x20 && c < 0x7F) *os << static_cast<char>(c);
-    else *os << "\\u" << std::hex << static_cast<unsigned>(c) << std::dec;
-  }
-  *os << "\" (" << text.size() << " units)";
+  for (wchar_t c : text)
+    *os << (c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : "\\u" + std::to_string(c));
 }
 }  // namespace runtime
 
