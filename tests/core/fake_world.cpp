@@ -8,7 +8,6 @@
 #include "engine/file_calls.h"
 #include "runtime/clock_calls.h"
 #include "runtime/pump.h"
-#include "runtime/runtime.h"
 
 FakeWorld World;
 
@@ -24,21 +23,22 @@ void Note(std::string request) {
   World.counts[std::move(request)] += 1;
 }
 
+std::string N(std::int64_t n) { return std::string(" ").append(std::to_string(n)); }
 std::string Hex(DWORD v) {
   char text[16];
-  snprintf(text, sizeof text, "%lX", static_cast<unsigned long>(v));
+  snprintf(text, sizeof text, " %lX", static_cast<unsigned long>(v));
   return text;
 }
 
 HANDLE WINAPI FakeCreate(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                          DWORD disposition, DWORD attributes, HANDLE templ) {
-  Note("create " + Hex(access) + " " + Hex(share) + " " + Hex(disposition) + " " + Hex(attributes) +
+  Note("create" + Hex(access) + Hex(share) + Hex(disposition) + Hex(attributes) +
        (std::wstring(name) == L"tfile.frl" && security == nullptr && templ == nullptr ? "" : " other"));
-  if (World.open) World.secondOpen += 1;
+  World.secondOpen += World.open;
   if (disposition == OPEN_EXISTING) {
     if (!World.exists || World.refuseOpening) return INVALID_HANDLE_VALUE;
   } else {
-    if (disposition == CREATE_ALWAYS) World.createAttempts += 1;
+    World.createAttempts += disposition == CREATE_ALWAYS;
     const bool refused = World.refuseCreatingFrom && World.createAttempts >= World.refuseCreatingFrom;
     if (disposition == CREATE_ALWAYS ? refused : !World.exists) return INVALID_HANDLE_VALUE;
     World.filesCreated += 1;
@@ -59,21 +59,17 @@ BOOL WINAPI FakeWrite(HANDLE h, LPCVOID data, DWORD n, LPDWORD done, LPOVERLAPPE
   World.position += *done = n;
   return TRUE;
 }
-
 BOOL WINAPI FakeRead(HANDLE h, LPVOID data, DWORD n, LPDWORD done, LPOVERLAPPED) {
   Note(n == 1 ? "read 1" : "read " + std::to_string(n));
   *done = 0;
   if (h != FakeHandle || !World.open) return FALSE;
   const std::size_t at = std::min(World.position, World.bytes.size());
-  const std::size_t got = std::min<std::size_t>(n, World.bytes.size() - at);
-  World.bytes.copy(static_cast<char*>(data), got, at);
-  World.position += got;
-  *done = static_cast<DWORD>(got);
+  *done = static_cast<DWORD>(World.bytes.copy(static_cast<char*>(data), n, at));
+  World.position += *done;
   return TRUE;
 }
-
 DWORD WINAPI FakeSeek(HANDLE, LONG distance, PLONG, DWORD method) {
-  Note("seek " + std::to_string(distance) + " " + std::to_string(method));
+  Note("seek" + N(distance) + N(method));
   return static_cast<DWORD>(World.position += distance);
 }
 
@@ -90,9 +86,7 @@ BOOL WINAPI FakeClose(HANDLE h) {
   }
   return TRUE;
 }
-
-BOOL WINAPI FakeAttributes(LPCWSTR, DWORD attributes) { Note("attributes " + Hex(attributes)); return World.exists; }
-
+BOOL WINAPI FakeAttributes(LPCWSTR, DWORD attributes) { Note("attributes" + Hex(attributes)); return World.exists; }
 BOOL WINAPI FakeDelete(LPCWSTR) {
   const bool deleted = World.exists && !World.open;
   Note(deleted ? "delete" : "delete fails");
@@ -102,9 +96,7 @@ BOOL WINAPI FakeDelete(LPCWSTR) {
   if (World.filesCreated == World.stopAtDeleteOf) (void)engine::RequestStop();
   return TRUE;
 }
-
 BOOL WINAPI FakeFrequency(LARGE_INTEGER* value) { value->QuadPart = 1000; return TRUE; }   // a tick a ms
-
 BOOL WINAPI FakeCounter(LARGE_INTEGER* value) {
   Note("clock");
   const std::int64_t reading = ++World.clockReadings, pass = (reading + 1) / 2;
@@ -114,7 +106,6 @@ BOOL WINAPI FakeCounter(LARGE_INTEGER* value) {
   if (reading == World.stopAtReading) (void)engine::RequestStop();
   return TRUE;
 }
-
 DWORD WINAPI FakeTicks() { return 0; }
 UINT WINAPI FakeBeginPeriod(UINT) { return 0; }
 void WINAPI FakeSleep(DWORD ms) { Note("sleep " + std::to_string(ms)); World.sleeps.push_back(ms); }
@@ -124,7 +115,7 @@ void Show(std::string what) {
   if (World.log.size() < 20000) World.log.push_back("show " + what);
   World.shown.push_back(std::move(what));
 }
-std::string N(std::int64_t n) { return std::string(" ").append(std::to_string(n)); }
+std::string At() { return " @" + std::to_string(World.clockReadings); }
 
 }  // namespace
 
@@ -133,23 +124,20 @@ const engine::RunView RecordingView = {
     [] { Show("score pending"); },
     [](std::int64_t which, std::int64_t count) { Show("count" + N(which) + N(count)); },
     [](std::int64_t passes) {
-      Show("pass" + N(passes) + " @" + std::to_string(World.clockReadings) + N(engine::CharsWritten) +
-           N(engine::CharsVerified) + N(engine::FileOperations));
+      Show("pass" + N(passes) + At() + N(engine::CharsWritten) + N(engine::CharsVerified) + N(engine::FileOperations));
     },
     [] { Show("failed"); },
     [](const runtime::Text& score) { Show("completed " + std::string(score.begin(), score.end())); },
     [] { Show("ready"); },
     [](std::int64_t message) { Show("message" + N(message)); },
-    [] { Show("drain @" + std::to_string(World.clockReadings)); },
+    [] { Show("drain" + At()); },
 };
 
 void InstallFakes() {
-  RealFile = engine::File;
-  RealClock = runtime::Clock;
-  RealBox = runtime::MessageBoxCall;
-  engine::File = {FakeCreate, FakeWrite, FakeRead, FakeSeek, FakeClose, FakeAttributes, FakeDelete};
-  runtime::Clock = {FakeFrequency, FakeCounter, FakeTicks, FakeSleep, FakeBeginPeriod};
-  runtime::MessageBoxCall = FakeBox;
+  RealFile = std::exchange(engine::File,
+                           {FakeCreate, FakeWrite, FakeRead, FakeSeek, FakeClose, FakeAttributes, FakeDelete});
+  RealClock = std::exchange(runtime::Clock, {FakeFrequency, FakeCounter, FakeTicks, FakeSleep, FakeBeginPeriod});
+  RealBox = std::exchange(runtime::MessageBoxCall, FakeBox);
 }
 
 void RemoveFakes() {
