@@ -106,8 +106,6 @@ BOOL WINAPI FakeCounter(LARGE_INTEGER* value) {
   if (reading == World.stopAtReading) (void)engine::RequestStop();
   return TRUE;
 }
-DWORD WINAPI FakeTicks() { return 0; }
-UINT WINAPI FakeBeginPeriod(UINT) { return 0; }
 void WINAPI FakeSleep(DWORD ms) { Note("sleep " + std::to_string(ms)); World.sleeps.push_back(ms); }
 int WINAPI FakeBox(HWND, LPCWSTR text, LPCWSTR caption, UINT) { World.boxes.emplace_back(caption, text); return IDOK; }
 
@@ -136,7 +134,8 @@ const engine::RunView RecordingView = {
 void InstallFakes() {
   RealFile = std::exchange(engine::File,
                            {FakeCreate, FakeWrite, FakeRead, FakeSeek, FakeClose, FakeAttributes, FakeDelete});
-  RealClock = std::exchange(runtime::Clock, {FakeFrequency, FakeCounter, FakeTicks, FakeSleep, FakeBeginPeriod});
+  RealClock = std::exchange(runtime::Clock, {FakeFrequency, FakeCounter, runtime::Clock.tickCount, FakeSleep,
+                                             runtime::Clock.beginPeriod});
   RealBox = std::exchange(runtime::MessageBoxCall, FakeBox);
 }
 
@@ -160,5 +159,6 @@ void FreshRunState() {
   engine::FailureFlag = engine::StopFlag = engine::RunState = 0;
   engine::WrittenRefreshCount = engine::VerifiedRefreshCount = engine::OperationsRefreshCount = 0;
   engine::LastScoreText.clear();
+  for (runtime::Text& line : engine::ReadBackTable) line.clear();
   engine::FillPatternTable();
 }

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <map>
-#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,11 +38,4 @@ void RemoveFakes();
 void ResetWorld();     // a fresh World, and the clock as if never read
 void FreshRunState();  // the run's state as the program starts it, pattern table just filled
 
-// Readable texts in test failures; Wide() turns a test's ASCII bytes into a text.
-namespace runtime {
-inline void PrintTo(const Text& text, std::ostream* os) {
-  for (wchar_t c : text)
-    *os << (c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : "\\u" + std::to_string(c));
-}
-}  // namespace runtime
 inline runtime::Text Wide(const std::string& ascii) { return runtime::Text(ascii.begin(), ascii.end()); }

@@ -1,4 +1,5 @@
-// The run over the in-memory drive and the scripted clock, shown to a recording view.
+// The test file and the run over the in-memory drive and the scripted clock, shown to a recording
+// view: the file's bytes, requests and reading rules, then the run's counts, verdicts and stops.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -13,9 +14,24 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
+const std::string Pattern =
+    "0123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789"
+    "abcdefghilmnopqrstuvxyz";
+
 std::string N(std::int64_t n) { return std::string(" ").append(std::to_string(n)); }
 
 void RunTest() { engine::RunDriveTest(RecordingView); }
+
+std::vector<Text> ReadLines(const std::string& bytes, std::size_t lines) {
+  World.bytes = bytes;
+  World.exists = true;
+  std::vector<Text> result;
+  engine::UnbufferedTextFile file{};
+  EXPECT_TRUE(engine::OpenForReading(file, L"tfile.frl"));
+  while (result.size() < lines) result.push_back(engine::ReadLine(file));
+  engine::Close(file);
+  return result;
+}
 
 class Run : public testing::Test {
  protected:
@@ -26,6 +42,79 @@ class Run : public testing::Test {
   }
   void TearDown() override { RemoveFakes(); }
 };
+using TestFile = Run;
+
+// The table holds 100 pattern lines and two unused entries. Two files as the run writes them, every
+// line reversed just before it is written; then an empty line, which is its terminator alone.
+TEST_F(TestFile, PatternFilesHoldTheExactLayoutAlternatingDirection) {
+  engine::FillPatternTable();
+  EXPECT_TRUE(engine::PatternTable[100].empty() && engine::PatternTable[101].empty());
+  engine::UnbufferedTextFile file{};
+  for (const std::string& line : {std::string(Pattern.rbegin(), Pattern.rend()), Pattern}) {
+    ASSERT_TRUE(engine::CreateForWriting(file, L"tfile.frl"));
+    for (int i = 0; i < 100; ++i) {
+      engine::PatternTable[i] = runtime::ReverseText(engine::PatternTable[i]);
+      engine::WriteLine(file, engine::PatternTable[i]);
+    }
+    engine::Close(file);
+    std::string expected;
+    for (int i = 0; i < 100; ++i) expected += line + "\r\n";
+    EXPECT_EQ(World.bytes, expected);
+  }
+  World.log.clear();
+  ASSERT_TRUE(engine::CreateForWriting(file, L"tfile.frl"));
+  engine::WriteLine(file, Text());
+  engine::WriteLine(file, Text(L"\u00E9"));
+  engine::Close(file);
+  EXPECT_EQ(World.bytes, "\r\n\xC3\xA9\r\n");
+  EXPECT_EQ(World.log, (Strings{"create C0000000 0 2 80", "write 2", "write 2", "write 2", "close"}));
+}
+
+// Terminators and encodings: each row is the bytes of a file and the lines read from it.
+TEST_F(TestFile, ReadLineRules) {
+  std::string longLine;
+  for (int i = 0; i < 10000; ++i) longLine += static_cast<char>('a' + i % 26);
+  const struct {
+    const char* what;
+    std::string bytes;
+    std::vector<Text> lines;
+  } cases[] = {
+      {"LF alone", "ab\ncd\n", {L"ab", L"cd", L""}}, {"lone CR", "ab\rcd\r\n", {L"ab", L"cd", L""}},
+      {"CR at end of file", "ab\r", {L"ab", L"", L""}}, {"NUL", std::string("ab\0cd", 5), {L"ab", L"cd", L""}},
+      {"2-byte UTF-8", "\xC3\xA9x\r\n", {L"\u00E9x", L""}}, {"3-byte UTF-8", "\xE4\xB8\xADz\n", {L"\u4E2Dz", L""}},
+      {"4-byte UTF-8", "\xF0\x9F\x98\x80!", {L"\xD83D\xDE00!", L""}}, {"truncated tail", "ab\xE4\xB8", {L"ab", L""}},
+      {"stray continuation", "\x80z\xBF\n", {L"?z?", L""}}, {"bad lead bytes", "\xF8\xFF" "a", {L"??a", L""}},
+      {"empty file", "", {L"", L""}}, {"past the last line", "ab\r\n", {L"ab", L"", L""}},
+      {"a long line ending in a multi-byte character", longLine + "\xE4\xB8\xAD\r\nnext\r\n",
+       {Wide(longLine) + L"\u4E2D", L"next"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ReadLines(c.bytes, c.lines.size()), c.lines) << c.what;
+}
+
+TEST_F(TestFile, MultiByteTailsAndLoneCrCostOneRequestEach) {
+  ReadLines("\xE4\xB8\xAD\rX", 2);
+  EXPECT_EQ(World.log, (Strings{"create 80000000 0 3 80", "read 1", "read 2", "read 1", "read 1", "seek -1 1",
+                                "read 1", "read 1", "close"}));
+}
+
+// When a fresh file cannot be made, an old one is truncated; with none, creating fails.
+TEST_F(TestFile, CreationFallsBackToTruncatingTheOldFile) {
+  World.refuseCreatingFrom = 1;
+  World.bytes = "old contents";
+  World.exists = true;
+  engine::UnbufferedTextFile file{};
+  ASSERT_TRUE(engine::CreateForWriting(file, L"tfile.frl"));
+  engine::WriteLine(file, Text(L"new"));
+  engine::Close(file);
+  EXPECT_EQ(World.bytes, "new\r\n");
+  ASSERT_TRUE(engine::ForceDelete(L"tfile.frl"));
+  EXPECT_FALSE(engine::CreateForWriting(file, L"tfile.frl"));
+  EXPECT_FALSE(engine::OpenForReading(file, L"tfile.frl"));
+  EXPECT_EQ(file.handle, nullptr);
+  EXPECT_EQ(World.log, (Strings{"create C0000000 0 2 80", "create 40000000 0 5 0", "write 3", "write 2", "close",
+                                "attributes 80", "delete", "create C0000000 0 2 80", "create 40000000 0 5 0",
+                                "create 80000000 0 3 80"}));
+}
 
 TEST_F(Run, CompletedRunCountsEveryCycleScoresTheMeanPassAndResets) {
   for (std::int64_t pass = 0; pass < 50; ++pass) World.passDurations.push_back(222 + pass);
@@ -68,7 +157,7 @@ TEST_F(Run, CompletedRunCountsEveryCycleScoresTheMeanPassAndResets) {
 }
 
 // One cycle is the whole file work, in order, after the old file is removed and the drive settles.
-TEST_F(Run, CycleMakesTheRequestsOfTheMeasurementInOrder) {
+TEST_F(Run, CycleMakesTheRequestsInOrderAndTheNextRunCarriesTheLineDirection) {
   World.stopAtDeleteOf = 1;
   RunTest();
   Strings expected{"show drive", "attributes 80", "delete fails", "sleep 1062", "show score pending", "clock",
@@ -79,15 +168,10 @@ TEST_F(Run, CycleMakesTheRequestsOfTheMeasurementInOrder) {
   expected.insert(expected.end(), {"close", "attributes 80", "delete", "attributes 80", "delete fails",
                                    "attributes 80", "delete fails"});
   EXPECT_EQ(World.log, expected);
-}
-
-// The table is never refilled: the direction flips once per file created, over all runs.
-TEST_F(Run, LineDirectionCarriesOverFromRunToRun) {
-  for (std::int64_t file : {1, 2}) {   // two runs, stopped after one file each
-    engine::ClearRunState();
-    World.stopAtDeleteOf = file;
-    RunTest();
-  }
+  // The table is never refilled: the line direction flips once per file, carried over to the next run.
+  engine::ClearRunState();
+  World.stopAtDeleteOf = 2;
+  RunTest();
   EXPECT_EQ(World.firstBytes, "z0");
 }
 
@@ -99,29 +183,29 @@ TEST_F(Run, EarlyEndsLeaveEverythingAsItIsUntilTheReset) {
   const struct {
     const char* what;
     void (*setup)();
-    Numbers state;   // run state, stop flag, passes, cycles, written, verified, operations, files,
-                     // size of the file left (-1: none), deletes, verified count's refresh
+    Numbers state;   // run state, stop flag, passes, cycles, written, verified, operations, files, size of
+                     // the file left (-1: none), deletes, verified count's refresh, lines read back
+                     // differing from the table and the first of them (-1: none)
     Strings ending;   // verdict or message, then the last thing shown
-    int differingLine;
   } cases[] = {
       {"byte 5 of file 1 flipped", [] { World.flipInFile = 1; World.flipAt = 5; },
-       {0, 0, 0, 0, 12300, 12177, 2, 1, 12500, 0, 0}, {"failed", "drain @1"}, 0},
+       {0, 0, 0, 0, 12300, 12177, 2, 1, 12500, 0, 0, 1, 0}, {"failed", "drain @1"}},
       {"file 75 cut inside its last line", [] { World.cutFile = 75; World.cutTo = 12437; },
-       {0, 0, 1, 24, 922500, 922377, 150, 75, 12437, 74, 10}, {"failed", "drain @3"}, 99},
+       {0, 0, 1, 24, 922500, 922377, 150, 75, 12437, 74, 10, 1, 99}, {"failed", "drain @3"}},
       {"Stop clicked while idle", [] { (void)engine::RequestStop(); },
-       {R, S, 0, 0, 0, 0, 0, 0, -1, 0, 0}, {"score pending"}, -1},
+       {R, S, 0, 0, 0, 0, 0, 0, -1, 0, 0, 100, 0}, {"score pending"}},
       {"Stop seen after cycle 3's counters", [] { World.stopAtReadCloseOf = 3; },
-       {R, S, 0, 3, 36900, 36900, 6, 3, 12500, 2, 3}, {"score pending"}, -1},
+       {R, S, 0, 3, 36900, 36900, 6, 3, 12500, 2, 3, 0, -1}, {"score pending"}},
       {"Stop seen after the delete step of a pass's last cycle", [] { World.stopAtDeleteOf = 50; },
-       {R, S, 0, 50, 615000, 615000, 100, 50, -1, 50, 18}, {"count 1 393600"}, -1},
+       {R, S, 0, 50, 615000, 615000, 100, 50, -1, 50, 18, 0, -1}, {"count 1 393600"}},
       {"Stop during pass 2, seen after its drain", [] { World.stopAtReading = 4; },
-       {R, S, 2, 0, 1230000, 1230000, 200, 100, -1, 100, 4}, {"drain @4"}, -1},
+       {R, S, 2, 0, 1230000, 1230000, 200, 100, -1, 100, 4, 0, -1}, {"drain @4"}},
       {"no file can be created", [] { World.refuseCreatingFrom = 1; },
-       {R, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0}, {"message 1", "message 1"}, -1},
+       {R, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 100, 0}, {"message 1", "message 1"}},
       {"the file written cannot be opened", [] { World.refuseOpening = true; },
-       {R, 0, 0, 0, 12300, 0, 1, 1, 12500, 0, 0}, {"message 2", "message 2"}, -1},
+       {R, 0, 0, 0, 12300, 0, 1, 1, 12500, 0, 0, 100, 0}, {"message 2", "message 2"}},
       {"creation fails from cycle 60 on", [] { World.refuseCreatingFrom = 60; },
-       {R, 0, 1, 9, 725700, 725700, 118, 59, -1, 59, 27}, {"message 1", "message 1"}, -1},
+       {R, 0, 1, 9, 725700, 725700, 118, 59, -1, 59, 27, 0, -1}, {"message 1", "message 1"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -130,10 +214,13 @@ TEST_F(Run, EarlyEndsLeaveEverythingAsItIsUntilTheReset) {
     c.setup();
     engine::LastScoreText = L"777";
     RunTest();
+    std::int64_t differing = 0, first = -1;
+    for (int i = 99; i >= 0; --i)
+      if (engine::ReadBackTable[i] != engine::PatternTable[i]) differing += 1, first = i;
     EXPECT_EQ((Numbers{engine::RunState, engine::StopFlag, engine::PassesDone, engine::CyclesInPass,
                        engine::CharsWritten, engine::CharsVerified, engine::FileOperations, World.filesCreated,
                        World.exists ? static_cast<std::int64_t>(World.bytes.size()) : -1, World.counts["delete"],
-                       engine::VerifiedRefreshCount}),
+                       engine::VerifiedRefreshCount, differing, first}),
               c.state);
     Strings ending;
     for (const std::string& what : World.shown)
@@ -143,12 +230,6 @@ TEST_F(Run, EarlyEndsLeaveEverythingAsItIsUntilTheReset) {
     EXPECT_EQ(ending, c.ending);
     EXPECT_TRUE(engine::FailureFlag == 0 && World.secondOpen == 0 && World.counts["sleep 1062"] == 1);
     EXPECT_EQ(engine::LastScoreText, Text(L"777"));
-    std::vector<int> differing;
-    for (int i = 0; i < 100; ++i)
-      if (engine::ReadBackTable[i] != engine::PatternTable[i]) differing.push_back(i);
-    if (c.differingLine >= 0) {
-      EXPECT_EQ(differing, std::vector<int>{c.differingLine});
-    }
     engine::ClearRunState();
     EXPECT_EQ((Numbers{engine::RunState, engine::StopFlag, engine::PassesDone, engine::CyclesInPass,
                        engine::CharsWritten, engine::CharsVerified, engine::FileOperations, World.exists}),
