@@ -1,26 +1,22 @@
 // Drive discovery against Wine's real drive list, and the parsing of crafted drive strings.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <algorithm>
 #include <vector>
 
 #include "drives/drives.h"
-#include "fake_world.h"
 
 using runtime::Text;
 
 TEST(CompleteRoots, CountsOnlyWhatWasWrittenAndComplete) {
   const wchar_t three[] = L"C:\\\0D:\\\0E:\\\0";   // 12 units written, 13 with the final zero
-  const wchar_t spaces[] = L"                ";    // a buffer the platform did not fill
-  const wchar_t broken[] = L"C:\\\0D:/\0E:\\\0", notLetter[] = L"1:\\\0";
+  const wchar_t spaces[] = L"                ", broken[] = L"C:\\\0D:/\0E:\\\0", notLetter[] = L"1:\\\0";
   EXPECT_EQ(drives::CompleteRoots(three, 13, 12), 3);
   EXPECT_EQ(drives::CompleteRoots(three, 13, 11), 2);    // a partial last entry is not a root
   EXPECT_EQ(drives::CompleteRoots(three, 8, 12), 2);     // never beyond the buffer
   EXPECT_EQ(drives::CompleteRoots(three, 13, 40), 3);    // a size larger than the buffer is clipped
   EXPECT_EQ(drives::CompleteRoots(three, 13, 0), 0);
-  EXPECT_EQ(drives::CompleteRoots(spaces, 16, 16), 0);
+  EXPECT_EQ(drives::CompleteRoots(spaces, 16, 16), 0);   // a buffer the platform did not fill
   EXPECT_EQ(drives::CompleteRoots(broken, 13, 12), 1);   // stops at the first bad entry
   EXPECT_EQ(drives::CompleteRoots(notLetter, 5, 4), 0);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "engine/file_calls.h"
 #include "runtime/clock_calls.h"
@@ -100,8 +101,7 @@ BOOL WINAPI FakeFrequency(LARGE_INTEGER* value) { value->QuadPart = 1000; return
 BOOL WINAPI FakeCounter(LARGE_INTEGER* value) {
   Note("clock");
   const std::int64_t reading = ++World.clockReadings, pass = (reading + 1) / 2;
-  const std::size_t index = static_cast<std::size_t>(pass - 1);
-  const std::int64_t duration = index < World.passDurations.size() ? World.passDurations[index] : 10;
+  const std::int64_t duration = pass <= std::ssize(World.passDurations) ? World.passDurations[pass - 1] : 10;
   value->QuadPart = 1000000 + 100000 * pass + (reading % 2 == 0 ? duration : 0);
   if (reading == World.stopAtReading) (void)engine::RequestStop();
   return TRUE;

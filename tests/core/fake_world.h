@@ -14,18 +14,17 @@
 // Files are numbered 1, 2, ... as they are created. Pass k starts at clock reading 2k - 1 and ends
 // at reading 2k, its duration passDurations[k - 1] ms (10 when not given).
 struct FakeWorld {
-  std::string bytes;   // the test file
-  bool exists = false, open = false, openForWriting = false;
+  std::string bytes{};   // the test file
+  bool exists = false, open = false, openForWriting = false, refuseOpening = false;
   std::size_t position = 0;
   std::int64_t filesCreated = 0, createAttempts = 0, secondOpen = 0, clockReadings = 0;
-  std::string firstBytes;                       // first byte of every file written, in order
-  std::vector<std::string> log;                 // the first 20,000 requests and views
-  std::map<std::string, std::int64_t> counts;   // every request
-  std::vector<std::int64_t> sleeps, passDurations;   // ms
-  std::vector<std::pair<std::wstring, std::wstring>> boxes;   // caption, text
-  std::vector<std::string> shown;   // "count 0 393600", "pass 1 @2 w v ops" (@ clock readings), ...
+  std::string firstBytes{};                       // first byte of every file written, in order
+  std::vector<std::string> log{};                 // the first 20,000 requests and views
+  std::map<std::string, std::int64_t> counts{};   // every request
+  std::vector<std::int64_t> sleeps{}, passDurations{};   // ms
+  std::vector<std::pair<std::wstring, std::wstring>> boxes{};   // caption, text
+  std::vector<std::string> shown{};   // "count 0 393600", "pass 1 @2 w v ops" (@ clock readings), ...
   std::int64_t refuseCreatingFrom = 0;   // this creation and all later fail; truncating needs the file
-  bool refuseOpening = false;
   std::int64_t flipInFile = 0, flipAt = 0, cutFile = 0, cutTo = 0;   // applied once it is written
   std::int64_t stopAtReadCloseOf = 0, stopAtDeleteOf = 0, stopAtReading = 0;   // Stop seen there
 };

@@ -2,27 +2,23 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
-#include "fake_world.h"
 #include "runtime/clock_calls.h"
+#include "runtime/runtime.h"
 
 using runtime::Text;
 
-TEST(DecimalText, PlainDecimalForms) {
+TEST(TextOperations, PlainDecimalFormsExactCopiesReversalsAndBuffers) {
   const struct {
     std::int64_t n;
     const wchar_t* text;
   } cases[] = {{0, L"0"}, {-5, L"-5"}, {1000, L"1000"}, {30700800, L"30700800"},
                {INT64_MAX, L"9223372036854775807"}, {INT64_MIN, L"-9223372036854775808"}};
   for (const auto& c : cases) EXPECT_EQ(runtime::DecimalText(c.n), Text(c.text)) << c.n;
-}
-
-TEST(TextOperations, ExactCopiesReversalsAndBuffers) {
-  EXPECT_TRUE(runtime::TextEquals(Text(), Text(L"")));
-  EXPECT_TRUE(runtime::TextEquals(Text(L"c:\\"), Text(L"c:\\")));
-  EXPECT_FALSE(runtime::TextEquals(Text(L"abc"), Text(L"ABC")));
-  EXPECT_FALSE(runtime::TextEquals(Text(L"abc"), Text(L"abc ")));
+  EXPECT_TRUE(runtime::TextEquals(Text(), Text(L"")) && runtime::TextEquals(Text(L"c:\\"), Text(L"c:\\")));
+  EXPECT_FALSE(runtime::TextEquals(Text(L"abc"), Text(L"ABC")) || runtime::TextEquals(Text(L"abc"), Text(L"abc ")));
   EXPECT_EQ(runtime::ReverseText(Text(L"0123abz")), Text(L"zba3210"));
   EXPECT_EQ(runtime::ReverseText(Text(L"a\xD83D\xDE00")), Text(L"\xDE00\xD83D" L"a"));   // units, not characters
   EXPECT_EQ(runtime::SpaceText(260), Text(260, L' '));
@@ -46,9 +42,8 @@ UINT WINAPI FakeBeginPeriod(UINT) { ++BeginPeriodCalls; return 0; }
 class Clock : public testing::Test {
  protected:
   void SetUp() override {
-    saved_ = runtime::Clock;
-    runtime::Clock = {FakeFrequency, FakeCounter, FakeTicks, FakeSleep, FakeBeginPeriod};
-    runtime::TicksPerMs = runtime::CounterBase = runtime::TimerResolutionSet = 0;
+    saved_ = std::exchange(runtime::Clock, {FakeFrequency, FakeCounter, FakeTicks, FakeSleep, FakeBeginPeriod});
+    runtime::TicksPerMs = runtime::CounterBase = runtime::TimerResolutionSet = BeginPeriodCalls = 0;
     Frequency = 10'000'000;
     Counter = 5'000'000'000;
   }
@@ -57,31 +52,23 @@ class Clock : public testing::Test {
 };
 }  // namespace
 
-TEST_F(Clock, WholeMillisecondsSinceTheFirstReading) {
+// Whole milliseconds since the first reading, truncated, never rounded. Without a counter, or with
+// one slower than 1000 ticks a second, the tick count serves, widened without sign; the counter is
+// asked for again on every reading and used once it answers.
+TEST_F(Clock, WholeMillisecondsSinceTheFirstReadingOrFromTheTickCount) {
   std::vector<std::int64_t> readings;
-  for (std::int64_t step : {0, 19'999, 1, 12'345 * 10'000}) {   // 1.9999 ms: truncated, never rounded
-    Counter += step;
+  const std::int64_t frequencies[] = {0, 999, 1'000'000, 1'000'000, 1'000'000, 1'000'000};
+  const std::int64_t steps[] = {0, 0, 0, 1'999, 1, 12'345'000};   // counter ticks before each reading
+  for (int i = 0; i < 6; ++i) {
+    Frequency = frequencies[i];
+    Ticks = i == 0 ? 0xFFFFFFF0u : 42;
+    Counter += steps[i];
     readings.push_back(runtime::ElapsedMs());
   }
-  EXPECT_EQ(readings, (std::vector<std::int64_t>{0, 1, 2, 12'347}));
-}
-
-// Without a counter, or with one slower than 1000 ticks a second, the tick count serves, widened
-// without sign; the counter is asked for again on every reading and used once it answers.
-TEST_F(Clock, FallsBackToTheTickCountWithoutACounter) {
-  std::vector<std::int64_t> readings;
-  for (std::int64_t frequency : {0, 999, 1'000'000, 1'000'000}) {
-    Frequency = frequency;
-    Ticks = frequency ? 42 : 0xFFFFFFF0u;
-    readings.push_back(runtime::ElapsedMs());
-    Counter += 3'500;
-  }
-  EXPECT_EQ(readings, (std::vector<std::int64_t>{4294967280, 42, 0, 3}));
+  EXPECT_EQ(readings, (std::vector<std::int64_t>{4294967280, 42, 0, 1, 2, 12'347}));
 }
 
 TEST_F(Clock, FirstDelayRequestsOneMillisecondResolutionOnce) {
-  Sleeps.clear();
-  BeginPeriodCalls = 0;
   for (std::int64_t ms : {1062, 5, 0, -3}) runtime::DelayMs(ms);
   EXPECT_EQ(BeginPeriodCalls, 1);
   EXPECT_EQ(Sleeps, (std::vector<DWORD>{1062, 5, 0, 0}));
