@@ -4,54 +4,49 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
-#include "engine/engine.h"
 #include "engine/file_calls.h"
 #include "runtime/clock_calls.h"
 #include "runtime/pump.h"
-#include "runtime/runtime.h"
 
 FakeWorld World;
 
 namespace {
 
 HANDLE const FakeHandle = reinterpret_cast<HANDLE>(0x5EED);
-constexpr std::size_t LogLimit = 20000;   // a cycle makes about 12,820 requests
-
 engine::FileCalls RealFile;
 runtime::ClockCalls RealClock;
 decltype(&MessageBoxW) RealBox;
 
 void Note(std::string request) {
-  if (World.log.size() < LogLimit) World.log.push_back(request);
+  if (World.log.size() < 20000) World.log.push_back(request);   // a cycle makes about 12,820
   World.counts[std::move(request)] += 1;
 }
 
+std::string N(std::int64_t n) { return std::string(" ").append(std::to_string(n)); }
 std::string Hex(DWORD v) {
   char text[16];
-  snprintf(text, sizeof text, "%lX", static_cast<unsigned long>(v));
+  snprintf(text, sizeof text, " %lX", static_cast<unsigned long>(v));
   return text;
 }
 
 HANDLE WINAPI FakeCreate(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                          DWORD disposition, DWORD attributes, HANDLE templ) {
-  Note("create " + Hex(access) + " " + Hex(share) + " " + Hex(disposition) + " " + Hex(attributes) +
+  Note("create" + Hex(access) + Hex(share) + Hex(disposition) + Hex(attributes) +
        (std::wstring(name) == L"tfile.frl" && security == nullptr && templ == nullptr ? "" : " other"));
-  if (World.open) World.secondOpen += 1;
+  World.secondOpen += World.open;
   if (disposition == OPEN_EXISTING) {
-    World.openAttempts += 1;
-    if (!World.exists || (World.refuseOpeningFrom && World.openAttempts >= World.refuseOpeningFrom))
-      return INVALID_HANDLE_VALUE;
-    World.openForWriting = false;
+    if (!World.exists || World.refuseOpening) return INVALID_HANDLE_VALUE;
   } else {
-    if (disposition == CREATE_ALWAYS) World.createAttempts += 1;
+    World.createAttempts += disposition == CREATE_ALWAYS;
     const bool refused = World.refuseCreatingFrom && World.createAttempts >= World.refuseCreatingFrom;
     if (disposition == CREATE_ALWAYS ? refused : !World.exists) return INVALID_HANDLE_VALUE;
     World.filesCreated += 1;
     World.bytes.clear();
     World.exists = true;
-    World.openForWriting = true;
   }
+  World.openForWriting = disposition != OPEN_EXISTING;
   World.open = true;
   World.position = 0;
   return FakeHandle;
@@ -62,32 +57,21 @@ BOOL WINAPI FakeWrite(HANDLE h, LPCVOID data, DWORD n, LPDWORD done, LPOVERLAPPE
   *done = 0;
   if (h != FakeHandle || !World.open || !World.openForWriting) return FALSE;
   World.bytes.replace(World.position, n, static_cast<const char*>(data), n);
-  World.position += n;
-  *done = n;
+  World.position += *done = n;
   return TRUE;
 }
-
 BOOL WINAPI FakeRead(HANDLE h, LPVOID data, DWORD n, LPDWORD done, LPOVERLAPPED) {
-  if (n == 1) {
-    World.oneByteReads += 1;
-    if (World.log.size() < LogLimit) World.log.push_back("read 1");
-  } else {
-    Note("read " + std::to_string(n));
-  }
+  Note(n == 1 ? "read 1" : "read " + std::to_string(n));
   *done = 0;
   if (h != FakeHandle || !World.open) return FALSE;
   const std::size_t at = std::min(World.position, World.bytes.size());
-  const std::size_t got = std::min<std::size_t>(n, World.bytes.size() - at);
-  World.bytes.copy(static_cast<char*>(data), got, at);
-  World.position += got;
-  *done = static_cast<DWORD>(got);
+  *done = static_cast<DWORD>(World.bytes.copy(static_cast<char*>(data), n, at));
+  World.position += *done;
   return TRUE;
 }
-
 DWORD WINAPI FakeSeek(HANDLE, LONG distance, PLONG, DWORD method) {
-  Note("seek " + std::to_string(distance) + " " + std::to_string(method));
-  World.position += distance;
-  return static_cast<DWORD>(World.position);
+  Note("seek" + N(distance) + N(method));
+  return static_cast<DWORD>(World.position += distance);
 }
 
 BOOL WINAPI FakeClose(HANDLE h) {
@@ -103,88 +87,56 @@ BOOL WINAPI FakeClose(HANDLE h) {
   }
   return TRUE;
 }
-
-BOOL WINAPI FakeAttributes(LPCWSTR, DWORD attributes) {
-  Note("attributes " + Hex(attributes));
-  return World.exists;
-}
-
+BOOL WINAPI FakeAttributes(LPCWSTR, DWORD attributes) { Note("attributes" + Hex(attributes)); return World.exists; }
 BOOL WINAPI FakeDelete(LPCWSTR) {
-  if (!World.exists || World.open) {
-    Note("delete fails");
-    return FALSE;
-  }
-  Note("delete");
+  const bool deleted = World.exists && !World.open;
+  Note(deleted ? "delete" : "delete fails");
+  if (!deleted) return FALSE;
   World.exists = false;
   World.bytes.clear();
   if (World.filesCreated == World.stopAtDeleteOf) (void)engine::RequestStop();
   return TRUE;
 }
-
-BOOL WINAPI FakeFrequency(LARGE_INTEGER* value) {
-  value->QuadPart = 1000;   // one tick per millisecond
-  return TRUE;
-}
-
+BOOL WINAPI FakeFrequency(LARGE_INTEGER* value) { value->QuadPart = 1000; return TRUE; }   // a tick a ms
 BOOL WINAPI FakeCounter(LARGE_INTEGER* value) {
-  World.clockReadings += 1;
   Note("clock");
-  const std::int64_t pass = (World.clockReadings + 1) / 2;
-  const std::int64_t start = 1000000 + 100000 * pass;
-  const bool ends = World.clockReadings % 2 == 0;
-  const std::size_t index = static_cast<std::size_t>(pass - 1);
-  const std::int64_t duration = index < World.passDurations.size() ? World.passDurations[index] : 10;
-  value->QuadPart = ends ? start + duration : start;
-  if (ends) {
-    World.writtenAtPassEnd.push_back(engine::CharsWritten);
-    World.verifiedAtPassEnd.push_back(engine::CharsVerified);
-    World.operationsAtPassEnd.push_back(engine::FileOperations);
-  }
-  if (World.clockReadings == World.stopAtReading) (void)engine::RequestStop();
+  const std::int64_t reading = ++World.clockReadings, pass = (reading + 1) / 2;
+  const std::int64_t duration = pass <= std::ssize(World.passDurations) ? World.passDurations[pass - 1] : 10;
+  value->QuadPart = 1000000 + 100000 * pass + (reading % 2 == 0 ? duration : 0);
+  if (reading == World.stopAtReading) (void)engine::RequestStop();
   return TRUE;
 }
-
-DWORD WINAPI FakeTicks() { return 0; }
-
-void WINAPI FakeSleep(DWORD ms) {
-  Note("sleep " + std::to_string(ms));
-  World.sleeps.push_back(ms);
-}
-
-UINT WINAPI FakeBeginPeriod(UINT) { return 0; }
-
-int WINAPI FakeBox(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
-  World.boxes.emplace_back(caption, text);
-  return IDOK;
-}
+void WINAPI FakeSleep(DWORD ms) { Note("sleep " + std::to_string(ms)); World.sleeps.push_back(ms); }
+int WINAPI FakeBox(HWND, LPCWSTR text, LPCWSTR caption, UINT) { World.boxes.emplace_back(caption, text); return IDOK; }
 
 void Show(std::string what) {
-  if (World.log.size() < LogLimit) World.log.push_back("show " + what);
+  if (World.log.size() < 20000) World.log.push_back("show " + what);
   World.shown.push_back(std::move(what));
 }
-std::string AtReading() { return " @" + std::to_string(World.clockReadings); }
+std::string At() { return " @" + std::to_string(World.clockReadings); }
 
 }  // namespace
 
 const engine::RunView RecordingView = {
     [] { Show("drive"); },
     [] { Show("score pending"); },
-    [](std::int64_t which, std::int64_t count) { Show("count " + std::to_string(which) + " " + std::to_string(count)); },
-    [](std::int64_t passesDone) { Show("pass " + std::to_string(passesDone) + AtReading()); },
+    [](std::int64_t which, std::int64_t count) { Show("count" + N(which) + N(count)); },
+    [](std::int64_t passes) {
+      Show("pass" + N(passes) + At() + N(engine::CharsWritten) + N(engine::CharsVerified) + N(engine::FileOperations));
+    },
     [] { Show("failed"); },
     [](const runtime::Text& score) { Show("completed " + std::string(score.begin(), score.end())); },
     [] { Show("ready"); },
-    [](std::int64_t message) { Show("message " + std::to_string(message)); },
-    [] { Show("drain" + AtReading()); },
+    [](std::int64_t message) { Show("message" + N(message)); },
+    [] { Show("drain" + At()); },
 };
 
 void InstallFakes() {
-  RealFile = engine::File;
-  RealClock = runtime::Clock;
-  RealBox = runtime::MessageBoxCall;
-  engine::File = {FakeCreate, FakeWrite, FakeRead, FakeSeek, FakeClose, FakeAttributes, FakeDelete};
-  runtime::Clock = {FakeFrequency, FakeCounter, FakeTicks, FakeSleep, FakeBeginPeriod};
-  runtime::MessageBoxCall = FakeBox;
+  RealFile = std::exchange(engine::File,
+                           {FakeCreate, FakeWrite, FakeRead, FakeSeek, FakeClose, FakeAttributes, FakeDelete});
+  RealClock = std::exchange(runtime::Clock, {FakeFrequency, FakeCounter, runtime::Clock.tickCount, FakeSleep,
+                                             runtime::Clock.beginPeriod});
+  RealBox = std::exchange(runtime::MessageBoxCall, FakeBox);
 }
 
 void RemoveFakes() {
@@ -207,5 +159,6 @@ void FreshRunState() {
   engine::FailureFlag = engine::StopFlag = engine::RunState = 0;
   engine::WrittenRefreshCount = engine::VerifiedRefreshCount = engine::OperationsRefreshCount = 0;
   engine::LastScoreText.clear();
+  for (runtime::Text& line : engine::ReadBackTable) line.clear();
   engine::FillPatternTable();
 }

@@ -1,262 +1,222 @@
-// The test run without a window and without real time: the test file lives in memory, the clock
-// reads what each test chooses, and a recording view notes what the run shows. A whole run takes
-// well under a second.
+// The test file and the run over the in-memory drive and the scripted clock, shown to a recording
+// view: the file's bytes, requests and reading rules, then the run's counts, verdicts and stops.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "engine/engine.h"
 #include "fake_world.h"
-#include "text_print.h"
 
 using runtime::Text;
+using Numbers = std::vector<std::int64_t>;
+using Strings = std::vector<std::string>;
 
 namespace {
 
-// Lines of the last file read back that differ from what was written.
-std::vector<int> DifferingLines() {
-  std::vector<int> lines;
-  for (int i = 0; i < 100; ++i)
-    if (engine::ReadBackTable[i] != engine::PatternTable[i]) lines.push_back(i);
-  return lines;
-}
+const std::string Pattern =
+    "0123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789"
+    "abcdefghilmnopqrstuvxyz";
 
-// What the view was shown that starts with the prefix.
-std::vector<std::string> Shown(const std::string& prefix) {
-  std::vector<std::string> shown;
-  for (const std::string& what : World.shown)
-    if (what.starts_with(prefix)) shown.push_back(what);
-  return shown;
-}
-
-std::vector<std::string> LastShown(std::ptrdiff_t n) { return {World.shown.end() - n, World.shown.end()}; }
+std::string N(std::int64_t n) { return std::string(" ").append(std::to_string(n)); }
 
 void RunTest() { engine::RunDriveTest(RecordingView); }
 
-// Every test starts as the program does: fresh counters, the pattern table just filled, and
-// nothing of the platform reached but the fakes.
+std::vector<Text> ReadLines(const std::string& bytes, std::size_t lines) {
+  World = FakeWorld{.bytes = bytes, .exists = true};
+  std::vector<Text> result;
+  engine::UnbufferedTextFile file{};
+  EXPECT_TRUE(engine::OpenForReading(file, L"tfile.frl"));
+  while (result.size() < lines) result.push_back(engine::ReadLine(file));
+  engine::Close(file);
+  return result;
+}
+
 class Run : public testing::Test {
  protected:
-  void SetUp() override {
-    InstallFakes();
-    StartAsProgram();
-  }
+  void SetUp() override { InstallFakes(); ResetWorld(); FreshRunState(); }
   void TearDown() override { RemoveFakes(); }
-
-  static void StartAsProgram() {
-    ResetWorld();
-    FreshRunState();
-  }
-
-  // What the main loop's reset does between two runs, as far as the run is concerned.
-  static void ReadyForNextRun() {
-    engine::ClearRunState();
-    EXPECT_FALSE(World.exists) << "a file left by the run is removed";
-  }
 };
+using TestFile = Run;
+
+// The table holds 100 pattern lines and two unused entries. Two files as the run writes them, every
+// line reversed just before it is written; then an empty line, which is its terminator alone.
+TEST_F(TestFile, PatternFilesHoldTheExactLayoutAlternatingDirection) {
+  engine::FillPatternTable();
+  EXPECT_TRUE(engine::PatternTable[100].empty() && engine::PatternTable[101].empty());
+  engine::UnbufferedTextFile file{};
+  for (const std::string& line : {std::string(Pattern.rbegin(), Pattern.rend()), Pattern}) {
+    ASSERT_TRUE(engine::CreateForWriting(file, L"tfile.frl"));
+    for (int i = 0; i < 100; ++i) {
+      engine::PatternTable[i] = runtime::ReverseText(engine::PatternTable[i]);
+      engine::WriteLine(file, engine::PatternTable[i]);
+    }
+    engine::Close(file);
+    std::string expected;
+    for (int i = 0; i < 100; ++i) expected += line + "\r\n";
+    EXPECT_EQ(World.bytes, expected);
+  }
+  World.log.clear();
+  ASSERT_TRUE(engine::CreateForWriting(file, L"tfile.frl"));
+  engine::WriteLine(file, Text());
+  engine::WriteLine(file, Text(L"\u00E9"));
+  engine::Close(file);
+  EXPECT_EQ(World.bytes, "\r\n\xC3\xA9\r\n");
+  EXPECT_EQ(World.log, (Strings{"create C0000000 0 2 80", "write 2", "write 2", "write 2", "close"}));
+}
+
+// Terminators and encodings: each row is the bytes of a file and the lines read from it.
+TEST_F(TestFile, ReadLineRulesAndRequestSizes) {
+  std::string longLine;
+  for (int i = 0; i < 10000; ++i) longLine += static_cast<char>('a' + i % 26);
+  const struct {
+    const char* what;
+    std::string bytes;
+    std::vector<Text> lines;
+  } cases[] = {
+      {"LF alone", "ab\ncd\n", {L"ab", L"cd", L""}}, {"lone CR", "ab\rcd\r\n", {L"ab", L"cd", L""}},
+      {"CR at end of file", "ab\r", {L"ab", L"", L""}}, {"NUL", std::string("ab\0cd", 5), {L"ab", L"cd", L""}},
+      {"2-byte UTF-8", "\xC3\xA9x\r\n", {L"\u00E9x", L""}}, {"3-byte UTF-8", "\xE4\xB8\xADz\n", {L"\u4E2Dz", L""}},
+      {"4-byte UTF-8", "\xF0\x9F\x98\x80!", {L"\xD83D\xDE00!", L""}}, {"truncated tail", "ab\xE4\xB8", {L"ab", L""}},
+      {"stray continuation", "\x80z\xBF\n", {L"?z?", L""}}, {"bad lead bytes", "\xF8\xFF" "a", {L"??a", L""}},
+      {"empty file", "", {L"", L""}}, {"past the last line", "ab\r\n", {L"ab", L"", L""}},
+      {"a long line ending in a multi-byte character", longLine + "\xE4\xB8\xAD\r\nnext\r\n",
+       {Wide(longLine) + L"\u4E2D", L"next"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ReadLines(c.bytes, c.lines.size()), c.lines) << c.what;
+  ReadLines("\xE4\xB8\xAD\rX", 2);   // a character's tail is one request; a lone CR costs a seek back
+  EXPECT_EQ(World.log, (Strings{"create 80000000 0 3 80", "read 1", "read 2", "read 1", "read 1", "seek -1 1",
+                                "read 1", "read 1", "close"}));
+}
+
+// When a fresh file cannot be made, an old one is truncated; with none, creating fails.
+TEST_F(TestFile, CreationFallsBackToTruncatingTheOldFile) {
+  World = FakeWorld{.bytes = "old contents", .exists = true, .refuseCreatingFrom = 1};
+  engine::UnbufferedTextFile file{};
+  ASSERT_TRUE(engine::CreateForWriting(file, L"tfile.frl"));
+  engine::WriteLine(file, Text(L"new"));
+  engine::Close(file);
+  EXPECT_EQ(World.bytes, "new\r\n");
+  ASSERT_TRUE(engine::ForceDelete(L"tfile.frl"));
+  EXPECT_FALSE(engine::CreateForWriting(file, L"tfile.frl"));
+  EXPECT_FALSE(engine::OpenForReading(file, L"tfile.frl"));
+  EXPECT_EQ(World.log, (Strings{"create C0000000 0 2 80", "create 40000000 0 5 0", "write 3", "write 2", "close",
+                                "attributes 80", "delete", "create C0000000 0 2 80", "create 40000000 0 5 0",
+                                "create 80000000 0 3 80"}));
+}
 
 TEST_F(Run, CompletedRunCountsEveryCycleScoresTheMeanPassAndResets) {
-  for (std::int64_t pass = 0; pass < 50; ++pass) World.passDurations.push_back(222 + pass);
-  World.passDurations.back() += 20;   // 50 pass times summing to 12,345 ms
-
+  for (std::int64_t pass = 0; pass < 50; ++pass) World.passDurations.push_back(222 + pass + (pass == 49) * 20);
   RunTest();
+  EXPECT_EQ(Numbers(engine::PassTimes, engine::PassTimes + 50), World.passDurations);
+  EXPECT_EQ(engine::LastScoreText, Text(L"246"));   // 12,345 ms in all: the mean, truncated
+  EXPECT_EQ((Numbers{engine::CharsWritten, engine::CharsVerified, engine::FileOperations, engine::CyclesInPass,
+                     engine::PassesDone, engine::RunState, engine::FailureFlag, engine::WrittenRefreshCount,
+                     engine::VerifiedRefreshCount, engine::OperationsRefreshCount, World.secondOpen, World.exists}),
+            (Numbers{0, 0, 0, 0, 0, 0, 0, 4, 4, 0, 0, 0}));   // 2,500 cycles leave 4 since a refresh
+  EXPECT_EQ(World.counts, (std::map<std::string, std::int64_t>{
+      {"attributes 80", 7501}, {"clock", 100}, {"close", 5000}, {"create 80000000 0 3 80", 2500},
+      {"create C0000000 0 2 80", 2500}, {"delete", 2500}, {"delete fails", 5001}, {"read 1", 31250000},
+      {"sleep 1062", 1}, {"write 123", 250000}, {"write 2", 250000}}));
 
-  EXPECT_EQ(std::vector<std::int64_t>(engine::PassTimes, engine::PassTimes + 50), World.passDurations);
-  EXPECT_EQ(engine::LastScoreText, Text(L"246"));   // 12,345 / 50, truncated
-  ASSERT_EQ(World.writtenAtPassEnd.size(), 50u);    // one pass: 50 files of 12,300 characters
-  EXPECT_EQ((std::vector<std::int64_t>{World.writtenAtPassEnd[0], World.writtenAtPassEnd.back(),
-                                       World.verifiedAtPassEnd.back(), World.operationsAtPassEnd.back()}),
-            (std::vector<std::int64_t>{615000, 30750000, 30750000, 5000}));
-  // All back to 0, but the refresh counts of written and verified: 2,500 cycles leave 4.
-  EXPECT_EQ((std::vector<std::int64_t>{engine::CharsWritten, engine::CharsVerified, engine::FileOperations,
-                                       engine::CyclesInPass, engine::PassesDone, engine::RunState, engine::FailureFlag,
-                                       engine::WrittenRefreshCount, engine::VerifiedRefreshCount,
-                                       engine::OperationsRefreshCount}),
-            (std::vector<std::int64_t>{0, 0, 0, 0, 0, 0, 0, 4, 4, 0}));
+  // Each count shown every 32nd cycle, so the last four never show; each pass reported with its
+  // counts, and events drained, only after the clock reading that ends its time.
+  Strings expected{"drive", "score pending"};
+  for (std::int64_t cycle = 1; cycle <= 2500; ++cycle) {
+    const std::string chars = N(12300 * cycle), ops = N(2 * cycle), at = " @" + std::to_string(cycle / 25);
+    if (cycle % 32 == 0) expected.insert(expected.end(), {"count 0" + chars, "count 2" + ops, "count 1" + chars});
+    if (cycle % 50 == 0)
+      expected.insert(expected.end(), {"pass" + N(cycle / 50) + at + chars + chars + ops, "drain" + at});
+  }
+  expected.insert(expected.end(), {"completed 246", "drain @100", "ready", "drain @100"});
+  EXPECT_EQ(World.shown, expected);
 
-  const std::map<std::string, std::int64_t> expected{
-      {"attributes 80", 7501}, {"clock", 100},           {"close", 5000},
-      {"create 80000000 0 3 80", 2500}, {"create C0000000 0 2 80", 2500},
-      {"delete", 2500},        {"delete fails", 5001},
-      {"sleep 1062", 1},       {"write 123", 250000},    {"write 2", 250000}};
-  EXPECT_EQ(World.counts, expected);
-  EXPECT_EQ(World.oneByteReads, 31250000);
-  EXPECT_EQ(World.secondOpen, 0);
-  EXPECT_FALSE(World.exists);
-
-  std::string alternating;
-  for (int file = 0; file < 1250; ++file) alternating += "z0";
-  EXPECT_EQ(World.firstBytes, alternating);
-
-  // Each pass is reported, and events drained, only after the reading that ends its time.
-  std::vector<std::string> passes, expectedPasses;
-  for (std::size_t i = 0; i + 1 < World.shown.size(); ++i)
-    if (World.shown[i].starts_with("pass ")) passes.push_back(World.shown[i] + ", " + World.shown[i + 1]);
-  for (int pass = 1; pass <= 50; ++pass)
-    expectedPasses.push_back("pass " + std::to_string(pass) + " @" + std::to_string(2 * pass) + ", drain @" +
-                             std::to_string(2 * pass));
-  EXPECT_EQ(passes, expectedPasses);
-  EXPECT_EQ(LastShown(4), (std::vector<std::string>{"completed 246", "drain @100", "ready", "drain @100"}));
-  // Every field refreshed 78 times, the last after cycle 2,496: the last four cycles never show.
-  for (const char* which : {"count 0 ", "count 1 ", "count 2 "}) EXPECT_EQ(Shown(which).size(), 78u) << which;
-  EXPECT_EQ((std::vector<std::string>{Shown("count 0 ").back(), Shown("count 1 ").back(), Shown("count 2 ").back()}),
-            (std::vector<std::string>{"count 0 30700800", "count 1 30700800", "count 2 4992"}));
-  EXPECT_TRUE(Shown("message").empty() && Shown("failed").empty());
-
-  // The next run shows the written and verified counts four cycles early (at cycle 28): their
-  // refresh counts carry over, the file-operations count starts afresh.
-  ReadyForNextRun();
-  World = FakeWorld{};
-  World.stopAtReading = 2;
+  // The written and verified counts' refresh carries over, so the next run shows them at cycle 28.
+  engine::ClearRunState();
+  World = FakeWorld{.stopAtReading = 2};
   RunTest();
-  EXPECT_EQ((std::vector<std::string>{Shown("count 0 ").front(), Shown("count 1 ").front(), Shown("count 2 ").front()}),
-            (std::vector<std::string>{"count 0 344400", "count 1 344400", "count 2 64"}));
+  EXPECT_EQ(Strings(World.shown.begin() + 2, World.shown.begin() + 5),
+            (Strings{"count 0 344400", "count 1 344400", "count 2 64"}));
 }
 
 // One cycle is the whole file work, in order, after the old file is removed and the drive settles.
-TEST_F(Run, CycleMakesTheRequestsOfTheMeasurementInOrder) {
+TEST_F(Run, CycleMakesTheRequestsInOrderAndTheNextRunCarriesTheLineDirection) {
   World.stopAtDeleteOf = 1;
   RunTest();
-
-  std::vector<std::string> expected{"show drive", "attributes 80", "delete fails", "sleep 1062",
-                                    "show score pending", "clock", "create C0000000 0 2 80"};
+  Strings expected{"show drive", "attributes 80", "delete fails", "sleep 1062", "show score pending", "clock",
+                   "create C0000000 0 2 80"};
   for (int line = 0; line < 100; ++line) expected.insert(expected.end(), {"write 123", "write 2"});
   expected.insert(expected.end(), {"close", "create 80000000 0 3 80"});
   expected.insert(expected.end(), 12500, "read 1");
   expected.insert(expected.end(), {"close", "attributes 80", "delete", "attributes 80", "delete fails",
                                    "attributes 80", "delete fails"});
   EXPECT_EQ(World.log, expected);
-  EXPECT_EQ(World.firstBytes, "z");
-}
-
-// The table is never refilled: the direction flips once per file created, over all runs.
-TEST_F(Run, LineDirectionCarriesOverFromRunToRun) {
-  for (std::int64_t file : {1, 2}) {   // two runs, stopped after one file each
-    ReadyForNextRun();
-    World.stopAtDeleteOf = file;
-    RunTest();
-  }
+  // The table is never refilled: the line direction flips once per file, carried over to the next run.
+  engine::ClearRunState();
+  World.stopAtDeleteOf = 2;
+  RunTest();
   EXPECT_EQ(World.firstBytes, "z0");
 }
 
-struct Fault {
-  const char* what;
-  std::int64_t flipInFile, flipAt, cutFile, cutTo;
-  int differingLine;
-  std::int64_t passesDone, cyclesInPass, written, verified, operations, fileSize;
-  const char* drainedAt;
-};
-
-// A drive that gives back something else than was written must never pass.
-TEST_F(Run, DifferingLineEndsTheRunAfterReadingTheWholeFile) {
-  const Fault faults[] = {
-      {"a flipped byte in line 0 of the first file", 1, 5, 0, 0, 0, 0, 0, 12300, 99 * 123, 2, 12500, "drain @1"},
-      {"file 75 cut short inside its last line", 0, 0, 75, 12437, 99, 1, 24, 75 * 12300,
-       74 * 12300 + 99 * 123, 150, 12437, "drain @3"},
+// A differing line fails the run after the whole file is read; Stop ends it at its next poll; a
+// file that cannot be made or opened shows one message and ends the run like a stop. Counters, the
+// file and the score stay as they are, until the main loop's reset clears them and removes the file.
+TEST_F(Run, EarlyEndsLeaveEverythingAsItIsUntilTheReset) {
+  constexpr std::int64_t R = engine::ResetPending, S = engine::StopRequested;
+  const struct {
+    const char* what;
+    void (*setup)();
+    Numbers state;   // run state, stop flag, passes, cycles, written, verified, operations, files, size of
+                     // the file left (-1: none), deletes, verified count's refresh, lines read back
+                     // differing from the table and the first of them (-1: none)
+    Strings ending;   // verdict or message, then the last thing shown
+  } cases[] = {
+      {"byte 5 of file 1 flipped", [] { World.flipInFile = 1; World.flipAt = 5; },
+       {0, 0, 0, 0, 12300, 12177, 2, 1, 12500, 0, 0, 1, 0}, {"failed", "drain @1"}},
+      {"file 75 cut inside its last line", [] { World.cutFile = 75; World.cutTo = 12437; },
+       {0, 0, 1, 24, 922500, 922377, 150, 75, 12437, 74, 10, 1, 99}, {"failed", "drain @3"}},
+      {"Stop clicked while idle", [] { (void)engine::RequestStop(); },
+       {R, S, 0, 0, 0, 0, 0, 0, -1, 0, 0, 100, 0}, {"score pending"}},
+      {"Stop seen after cycle 3's counters", [] { World.stopAtReadCloseOf = 3; },
+       {R, S, 0, 3, 36900, 36900, 6, 3, 12500, 2, 3, 0, -1}, {"score pending"}},
+      {"Stop seen after the delete step of a pass's last cycle", [] { World.stopAtDeleteOf = 50; },
+       {R, S, 0, 50, 615000, 615000, 100, 50, -1, 50, 18, 0, -1}, {"count 1 393600"}},
+      {"Stop during pass 2, seen after its drain", [] { World.stopAtReading = 4; },
+       {R, S, 2, 0, 1230000, 1230000, 200, 100, -1, 100, 4, 0, -1}, {"drain @4"}},
+      {"no file can be created", [] { World.refuseCreatingFrom = 1; },
+       {R, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 100, 0}, {"message 1", "message 1"}},
+      {"the file written cannot be opened", [] { World.refuseOpening = true; },
+       {R, 0, 0, 0, 12300, 0, 1, 1, 12500, 0, 0, 100, 0}, {"message 2", "message 2"}},
+      {"creation fails from cycle 60 on", [] { World.refuseCreatingFrom = 60; },
+       {R, 0, 1, 9, 725700, 725700, 118, 59, -1, 59, 27, 0, -1}, {"message 1", "message 1"}},
   };
-  for (const Fault& fault : faults) {
-    SCOPED_TRACE(fault.what);
-    StartAsProgram();
-    World.flipInFile = fault.flipInFile;
-    World.flipAt = fault.flipAt;
-    World.cutFile = fault.cutFile;
-    World.cutTo = fault.cutTo;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ResetWorld();
+    FreshRunState();
+    c.setup();
     engine::LastScoreText = L"777";
-
     RunTest();
-
-    EXPECT_EQ(DifferingLines(), std::vector<int>{fault.differingLine});
-    // Counters and position as at the verdict, no reset requested (Start stays disabled), and the
-    // failing file left whole on the drive.
-    EXPECT_EQ((std::vector<std::int64_t>{engine::CharsWritten, engine::CharsVerified, engine::FileOperations,
-                                         engine::PassesDone, engine::CyclesInPass, engine::FailureFlag,
-                                         engine::RunState, World.exists ? static_cast<std::int64_t>(World.bytes.size()) : -1,
-                                         World.counts["delete"]}),
-              (std::vector<std::int64_t>{fault.written, fault.verified, fault.operations, fault.passesDone,
-                                         fault.cyclesInPass, 0, 0, fault.fileSize,
-                                         fault.cyclesInPass + 50 * fault.passesDone}));
-    EXPECT_EQ(engine::LastScoreText, Text(L"777"));
-    EXPECT_EQ(LastShown(2), (std::vector<std::string>{"failed", fault.drainedAt}));
-    EXPECT_TRUE(Shown("completed").empty());
-  }
-}
-
-struct StopPoint {
-  const char* what;
-  bool beforeRun;
-  std::int64_t atReadCloseOf, atDeleteOf, atReading;
-  std::int64_t passesDone, cyclesInPass, filesCreated;
-  bool fileLeft;
-};
-
-TEST_F(Run, StopEndsTheRunAtTheNextPollLeavingEverythingAsItIs) {
-  const StopPoint points[] = {
-      {"clicked while idle", true, 0, 0, 0, 0, 0, 0, false},
-      {"seen right after cycle 3's counters", false, 3, 0, 0, 0, 3, 3, true},
-      {"seen right after cycle 3's delete step", false, 0, 3, 0, 0, 3, 3, false},
-      {"requested during pass 2, seen after its drain", false, 0, 0, 4, 2, 0, 100, false},
-  };
-  for (const StopPoint& point : points) {
-    SCOPED_TRACE(point.what);
-    StartAsProgram();
-    if (point.beforeRun) (void)engine::RequestStop();
-    World.stopAtReadCloseOf = point.atReadCloseOf;
-    World.stopAtDeleteOf = point.atDeleteOf;
-    World.stopAtReading = point.atReading;
-    engine::LastScoreText = L"777";
-
-    RunTest();
-
-    // The stop flag stays set: only the main loop's reset clears it. The settle delay came first.
-    EXPECT_EQ((std::vector<std::int64_t>{engine::RunState, engine::StopFlag, engine::PassesDone, engine::CyclesInPass,
-                                         World.filesCreated, World.exists, World.counts["sleep 1062"]}),
-              (std::vector<std::int64_t>{engine::ResetPending, engine::StopRequested, point.passesDone,
-                                         point.cyclesInPass, point.filesCreated, point.fileLeft, 1}));
-    EXPECT_EQ(engine::LastScoreText, Text(L"777"));
-    EXPECT_TRUE(Shown("completed").empty() && Shown("failed").empty());
-  }
-  // Stopped while idle: the drive text, the old file's removal and the delay, then the first poll.
-  StartAsProgram();
-  (void)engine::RequestStop();
-  RunTest();
-  EXPECT_EQ(World.log, (std::vector<std::string>{"show drive", "attributes 80", "delete fails", "sleep 1062",
-                                                 "show score pending", "clock"}));
-}
-
-struct Unreachable {
-  const char* what;
-  std::int64_t refuseCreatingFrom, refuseOpeningFrom;
-  const char* message;
-  std::int64_t passesDone, cyclesInPass;
-  bool fileLeft;
-};
-
-// A test file that cannot be created or opened ends the run after one message, like a stop.
-TEST_F(Run, UnreachableTestFileShowsOneMessageAndEndsLikeAStop) {
-  const Unreachable cases[] = {
-      {"no file can be created", 1, 0, "message 1", 0, 0, false},
-      {"the file written cannot be opened", 0, 1, "message 2", 0, 0, true},
-      {"creation fails from cycle 60 on", 60, 0, "message 1", 1, 9, false},
-  };
-  for (const Unreachable& unreachable : cases) {
-    SCOPED_TRACE(unreachable.what);
-    StartAsProgram();
-    World.refuseCreatingFrom = unreachable.refuseCreatingFrom;
-    World.refuseOpeningFrom = unreachable.refuseOpeningFrom;
-    engine::LastScoreText = L"777";
-
-    RunTest();
-
-    EXPECT_EQ(Shown("message"), std::vector<std::string>{unreachable.message});
-    EXPECT_EQ(World.shown.back(), unreachable.message);
-    EXPECT_EQ((std::vector<std::int64_t>{engine::RunState, engine::PassesDone, engine::CyclesInPass, World.exists,
-                                         World.secondOpen}),
-              (std::vector<std::int64_t>{engine::ResetPending, unreachable.passesDone, unreachable.cyclesInPass,
-                                         unreachable.fileLeft, 0}));
-    EXPECT_EQ(engine::LastScoreText, Text(L"777"));
+    std::int64_t differing = 0, first = -1;
+    for (int i = 99; i >= 0; --i)
+      if (engine::ReadBackTable[i] != engine::PatternTable[i]) differing += 1, first = i;
+    EXPECT_EQ((Numbers{engine::RunState, engine::StopFlag, engine::PassesDone, engine::CyclesInPass,
+                       engine::CharsWritten, engine::CharsVerified, engine::FileOperations, World.filesCreated,
+                       World.exists ? static_cast<std::int64_t>(World.bytes.size()) : -1, World.counts["delete"],
+                       engine::VerifiedRefreshCount, differing, first}),
+              c.state);
+    Strings ending;
+    for (const std::string& what : World.shown)
+      if (what.starts_with("failed") || what.starts_with("message") || what.starts_with("completed"))
+        ending.push_back(what);
+    ending.push_back(World.shown.back());
+    EXPECT_EQ(ending, c.ending);
+    EXPECT_TRUE(engine::FailureFlag == 0 && World.secondOpen == 0 && World.counts["sleep 1062"] == 1 &&
+                engine::LastScoreText == Text(L"777"));
+    engine::ClearRunState();
+    EXPECT_EQ((Numbers{engine::RunState, engine::StopFlag, engine::PassesDone, engine::CyclesInPass,
+                       engine::CharsWritten, engine::CharsVerified, engine::FileOperations, World.exists}),
+              Numbers(8, 0));
   }
 }
 
