@@ -287,6 +287,7 @@ TEST_F(Window, StartAfterAStopOrACompletedRunTestsTheSameDriveAgain) {
   EXPECT_EQ(TextAndPlace(ui::StoredScoreText), L"22 @ 190,320 130x30");
   EXPECT_EQ(TextOf(ui::StatusBanner), L"已成功完成");
   EXPECT_EQ(ui::GetControlState(ui::DriveOption0), 1) << "a completed run keeps its drive chosen";
+  EXPECT_EQ(ui::SelectedSlot, ui::NoSelection) << "until the next Start reads the slots again";
   EXPECT_TRUE(World.boxes.empty());
 }
 
