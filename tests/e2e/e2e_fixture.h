@@ -1,74 +1,42 @@
 // Each test starts its own ferrulon.exe and ends it. At a test's first failure the window is saved
-// as <build>/tests/e2e-shots/<suite>.<test>.bmp; failed waits also print what the window showed.
+// as e2e-shots/<suite>.<test>.bmp in its working directory (<build>/tests/e2e under CTest).
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
-#include <vector>
 
 #include "tools/driver/driver.h"
 #include "ui/texts.h"
+#include "ui/ui.h"
+
+using namespace driver;
 
 class Ferrulon : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
-  // Settings of the fault library for the program about to start (FERRULON_FAULT=count, say): see
-  // tests/faults/tfile_faults.c. The test command preloads the library into this test program,
-  // and so into the program it starts, which reads these settings when it starts.
-  virtual std::vector<std::string> FaultSettings() const { return {}; }
+  // Settings of the fault library (tests/faults/tfile_faults.c) for the program about to start.
+  virtual std::string FaultSettings() const { return ""; }
 
-  // Polls until the condition holds. Fails (and says what it saw) when the deadline passes, the
-  // program ends, or a message box appears that the condition does not expect.
-  bool WaitUntil(const std::string& expected, DWORD timeoutMs, const std::function<bool()>& condition);
-  HWND WaitForMessageBox(DWORD timeoutMs);
-  std::wstring WaitForVerdict(DWORD timeoutMs);   // the banner's verdict, green or red; "" for none
-  void DismissMessageBox(HWND box);   // clicks its OK button and waits until it is gone
-  std::string Describe();             // every control, the status bar and any message box
-
+  // For a failure message: why the driver's wait gave up, and what the window showed.
+  std::string Seen() const { return why_ + "; the window showed:\n" + Describe(program_); }
   HWND Control(std::int64_t number) const { return driver::Control(program_, number); }
-  std::wstring Text(std::int64_t number) const { return driver::TextOf(Control(number)); }
-  int SlotOf(wchar_t letter);           // the drive slot labelled " x:\", or -1
-  void Select(wchar_t letter);          // clicks that drive's slot and waits until it is checked
-  int CheckedSlot();                    // the checked slot, -1 for none, -2 without an answer
-  bool BannerPixelsAre(COLORREF color);   // the banner's four inner corners
-  void CloseExpectingExitCode0();       // the close box; the process must end with 0
-  // A stopped run was cleaned up: waits for the reset, checks that no run, verdict or score shows
-  // and that no test file is left on the drive (letter 0: not looked at).
-  void ExpectResetState(wchar_t letter);
+  std::wstring Text(std::int64_t number) const { return TextOf(Control(number)); }
+  // Then the window resets (no slot, verdict, score or count) and the test file is gone.
+  void RunOnePassAndStop(wchar_t letter, const std::wstring& testFile);
+  void CloseExpectingExitCode0();   // through the close box
 
-  driver::Program program_;
+  Program program_;
+  std::string why_;
 };
 
-// Texts compared as UTF-8 so that failures print them readably.
-inline std::string U8(const std::wstring& text) { return driver::Utf8(text); }
+inline std::string U8(const std::wstring& text) { return Utf8(text); }   // readable in failure messages
 
-// Runs when a test ends, also after a failure: undoes what the test changed on the test drives.
-struct AtTestEnd {
-  std::function<void()> run;
-  ~AtTestEnd() { run(); }
-};
-
-namespace e2e {
-
-// The directory behind a test drive's letter, as a path the program does not use; empty when no
-// test drives are mapped.
-std::wstring DriveDirectory(wchar_t letter);
-// The test-file path in a test drive's root, reached without the drive letter.
-std::wstring TestFileOn(wchar_t letter);
-
-// What the program holds, read from outside (process_figures.cpp); -1 when it could not be read.
-struct ProcessFigures {
-  std::int64_t handles = -1;        // kernel handles: entries of the system's handle list
-  std::int64_t gdiObjects = -1;     // live, non-stock entries of its GDI handle table
-  std::int64_t windows = -1;        // top-level and child
-  std::int64_t privateBytes = -1;   // PrivateUsage; under Wine 0, so PagefileUsage
-};
-ProcessFigures ReadFigures(const driver::Program& program);
-
-}  // namespace e2e
-
-using namespace driver;
-using namespace e2e;
+// Where the test command maps a test drive's letter (<FERRULON_DRIVE_BASE>/<letter>), as Unix paths.
+std::string UnixDrive(wchar_t letter);
+std::wstring TestFileOn(wchar_t letter);   // its tfile.frl, reached through Z:
+// Fault settings: FAULT on the test file at a Unix path, the counts logged at the program's exit.
+std::string Faulting(const std::string& unixTestFile, const std::string& fault);
+// The logged counts, "reads N bytes1 N writes N passes N written N"; "" when none came within 5 s.
+std::string RequestLog();

@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cwctype>
-#include <functional>
 #include <string>
 
 #include "tools/driver/driver.h"
@@ -21,126 +20,27 @@ namespace {
 
 constexpr DWORD RunDeadlineMs = 600000;   // a run takes about a minute under Wine
 constexpr DWORD ReportEveryMs = 5000;     // how often the pass count is printed
-constexpr std::int64_t PassesPerRun = 50;
-constexpr std::int64_t BarStepsPerPass = 10;   // the bar counts down from 500 by 10 per pass
-
-// A Unix path as Wine's Z: drive shows it; Windows paths are kept.
-std::wstring WindowsPath(const wchar_t* given) {
-  std::wstring path = given;
-  if (!path.empty() && path[0] == L'/') path.insert(0, L"Z:");
-  for (wchar_t& c : path)
-    if (c == L'/') c = L'\\';
-  return path;
-}
+constexpr int PassesPerRun = 50;
+constexpr int BarStepsPerPass = 10;   // the bar counts down from 500 by 10 per pass
 
 void Say(const std::string& line) {
   std::printf("%s\n", line.c_str());
   std::fflush(stdout);
 }
 
-// Polls every 100 ms until the condition holds; false at the deadline or when the program ended.
-bool WaitFor(const Program& program, DWORD timeoutMs, const std::function<bool()>& condition) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  for (;;) {
-    if (condition()) return true;
-    if (!IsRunning(program) || GetTickCount64() >= deadline) return false;
-    Sleep(100);
-  }
-}
-
-// The drive slot labelled " x:\", or -1.
-int SlotOf(const Program& program, wchar_t letter) {
-  const std::wstring label = std::wstring(L" ") + letter + L":\\";
-  for (int i = 0; i < ui::DriveSlots; ++i)
-    if (TextOf(Control(program, ui::DriveOption0 + i)) == label) return i;
-  return -1;
-}
-
-bool BannerShows(const Program& program, std::int64_t color) {
-  return PixelOf(Control(program, ui::StatusBanner), 2, 2) == static_cast<COLORREF>(color);
-}
-
 void SaveShot(const Program& program, const std::wstring& shot) {
   Say(SaveScreenshot(program, shot) ? "screenshot saved" : "the screenshot could not be saved to " + Utf8(shot));
 }
 
-// Ends the demonstration early: says why, pictures what the window showed, ends the program.
+// Ends the demonstration early: says why and what the window showed, pictures it, ends the program.
 int GiveUp(Program& program, const std::wstring& shot, const std::string& why) {
   Say("demo stopped: " + why);
   if (IsRunning(program) && program.window != nullptr) {
-    if (HWND box = FindMessageBox(program)) {
-      Say("the program shows a message box \"" + Utf8(TextOf(box)) + "\": " + Utf8(MessageBoxText(box)));
-    }
+    std::printf("the window showed:\n%s", Describe(program).c_str());
     SaveShot(program, shot);
   }
   EndProgram(program);
   return 2;
-}
-
-// Clicks the drive's option button and Start; true once the run has begun.
-bool StartRun(Program& program, wchar_t letter, std::string& why) {
-  const int slot = SlotOf(program, letter);
-  if (slot < 0) {
-    why = std::string("no drive slot is labelled \" ") + static_cast<char>(letter) + ":\\\"";
-    return false;
-  }
-  HWND option = Control(program, ui::DriveOption0 + slot);
-  ClickControl(option);
-  if (!WaitFor(program, 10000, [&] { return CheckOf(option) == BST_CHECKED; })) {
-    why = "the drive's option button did not become checked";
-    return false;
-  }
-  HWND start = Control(program, ui::StartButton);
-  ClickControl(start);
-  if (!WaitFor(program, 15000, [&] { return !IsEnabledWindow(start); })) {
-    why = "Start did not begin a run";
-    return false;
-  }
-  return true;
-}
-
-// Follows the run to its verdict, printing the pass count every few seconds. Gives the verdict
-// text, or an empty text with the reason when the run did not reach one.
-std::wstring FollowRun(const Program& program, std::string& why) {
-  const ULONGLONG begun = GetTickCount64();
-  ULONGLONG nextReport = begun + ReportEveryMs;
-  std::int64_t passesDone = 0, passesSaid = -1;
-  const auto report = [&](ULONGLONG now) {
-    passesSaid = passesDone;
-    Say("  pass " + std::to_string(passesDone) + " of " + std::to_string(PassesPerRun) + " done, " +
-        std::to_string((now - begun) / 1000) + " s");
-  };
-  for (;;) {
-    // Both readings are answered between passes; the bar is read before the banner so that a
-    // position read after the verdict is never taken for one of the run.
-    const int position = ProgressOf(program);
-    const std::wstring banner = TextOf(Control(program, ui::StatusBanner));
-    const ULONGLONG now = GetTickCount64();
-    if (banner == ui::PassedVerdict) {
-      passesDone = PassesPerRun;
-      if (passesSaid != PassesPerRun) report(now);
-      return banner;
-    }
-    if (banner == ui::FailedVerdict) return banner;
-    if (position >= 0 && position <= 500) passesDone = (500 - position) / BarStepsPerPass;
-    if (now >= nextReport) {
-      report(now);
-      nextReport = now + ReportEveryMs;
-    }
-    if (!IsRunning(program)) {
-      why = "ferrulon.exe ended during the run";
-      return L"";
-    }
-    if (FindMessageBox(program) != nullptr) {
-      why = "a message box appeared during the run";
-      return L"";
-    }
-    if (now - begun > RunDeadlineMs) {
-      why = "no verdict within " + std::to_string(RunDeadlineMs / 60000) + " minutes";
-      return L"";
-    }
-    Sleep(200);
-  }
 }
 
 }  // namespace
@@ -150,36 +50,35 @@ int wmain(int argc, wchar_t** argv) {
     Say("usage: ferrulon_demo FERRULON_EXE DRIVE_LETTER SHOT_BMP");
     return 2;
   }
-  const std::wstring exe = WindowsPath(argv[1]);
+  const std::wstring exe = FromUnixPath(Utf8(argv[1])), shot = FromUnixPath(Utf8(argv[3]));
   const wchar_t letter = static_cast<wchar_t>(std::towlower(argv[2][0]));
-  const std::wstring shot = WindowsPath(argv[3]);
 
   Program program;
   std::wstring failure;
-  if (!StartProgram(exe, program, failure)) {
-    Say("demo stopped: " + Utf8(failure));
-    EndProgram(program);
-    return 2;
-  }
+  if (!StartProgram(exe, program, failure)) return GiveUp(program, shot, Utf8(failure));
   Say("window open; choosing drive " + std::string(1, static_cast<char>(letter)) + ": and clicking Start");
   std::string why;
   if (!StartRun(program, letter, why)) return GiveUp(program, shot, why);
   Say("run started: " + std::to_string(PassesPerRun) + " passes of 50 write/verify cycles");
 
-  const std::wstring verdict = FollowRun(program, why);
-  if (verdict.empty()) return GiveUp(program, shot, why);
+  const ULONGLONG begun = GetTickCount64();
+  ULONGLONG nextReport = begun + ReportEveryMs;
+  int passesSaid = -1;
+  const auto report = [&](int passes) {
+    passesSaid = passes;
+    Say("  pass " + std::to_string(passes) + " of " + std::to_string(PassesPerRun) + " done, " +
+        std::to_string((GetTickCount64() - begun) / 1000) + " s");
+  };
+  const std::wstring verdict = WaitForVerdict(program, RunDeadlineMs, why, [&](int position) {
+    if (position < 0 || position > 500 || GetTickCount64() < nextReport) return;
+    nextReport = GetTickCount64() + ReportEveryMs;
+    report((500 - position) / BarStepsPerPass);
+  });
+  if (verdict.empty()) return GiveUp(program, shot, "no verdict: " + why);
   const bool passed = verdict == ui::PassedVerdict;
+  if (passed && passesSaid != PassesPerRun) report(PassesPerRun);
 
-  // A completed run re-enables Start, fills the bar again and paints the banner green; a failed
-  // one paints it red and leaves Start disabled.
-  if (passed) {
-    (void)WaitFor(program, 15000, [&] {
-      return IsEnabledWindow(Control(program, ui::StartButton)) && ProgressOf(program) == 500 &&
-             BannerShows(program, ui::SuccessGreen);
-    });
-  } else {
-    (void)WaitFor(program, 15000, [&] { return BannerShows(program, ui::FailureRed); });
-  }
+  (void)WaitForVerdictShown(program, verdict, why);
   Sleep(500);   // the last repaints of the window
   const std::wstring score = TextOf(Control(program, ui::ScoreText));
   SaveShot(program, shot);

@@ -292,7 +292,15 @@ void ClickControl(HWND control) {
   ClickAt(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
 }
 
-void ClickOk(HWND box) { ClickControl(GetDlgItem(box, IDOK)); }
+bool CloseMessageBox(HWND box) {
+  ClickControl(GetDlgItem(box, IDOK));
+  const ULONGLONG deadline = GetTickCount64() + 15000;
+  while (IsWindow(box) && IsWindowVisible(box)) {
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(50);
+  }
+  return true;
+}
 
 bool ClickCloseBox(const Program& program) {
   if (program.closeBox.x < 0) return false;

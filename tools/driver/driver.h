@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,10 +66,26 @@ std::wstring MessageBoxText(HWND box);
 // Real mouse input at screen points: move, press and release the left button.
 void ClickAt(POINT screen);
 void ClickControl(HWND control);   // at its centre
-void ClickOk(HWND box);            // its OK button, ID 1
+bool CloseMessageBox(HWND box);    // its OK button; false when the box still shows 15 s later
 // The close box that Wine draws in the caption, found once while the program is idle (a busy
 // program answers hit tests only between passes); false when it was not found.
 bool ClickCloseBox(const Program& program);
+
+// Ferrulon's own main window (window.cpp).
+// Polls every 100 ms until the condition holds; false when the deadline passes, the program ends
+// or a message box appears first, and `why` then says which.
+bool WaitFor(const Program& program, DWORD timeoutMs, const std::function<bool()>& condition, std::string& why);
+// The banner's verdict, green or red, once it shows one; "" when it does not in time. While
+// waiting, `onPoll` (when given) is told the bar's position, read before the banner.
+std::wstring WaitForVerdict(const Program& program, DWORD timeoutMs, std::string& why,
+                            const std::function<void(int barPosition)>& onPoll = nullptr);
+int CheckedSlot(const Program& program);              // -1 for none, -2 without an answer
+bool SelectDrive(const Program& program, wchar_t letter, std::string& why);   // its slot checked by a click
+bool StartRun(const Program& program, wchar_t letter, std::string& why);      // selected, then Start disabled
+// After the verdict, the window shows it: Start enabled, the bar full and the banner green after a
+// completed run; the banner red and Start disabled after a failed one.
+bool WaitForVerdictShown(const Program& program, const std::wstring& verdict, std::string& why);
+std::string Describe(const Program& program);   // every control, the status bar, any message box
 
 // Saves the main window and any message box of the program as a 24-bit .bmp file.
 bool SaveScreenshot(const Program& program, const std::wstring& path);
