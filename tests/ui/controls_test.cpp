@@ -52,8 +52,8 @@ TEST_F(ControlServices, EachKindHasItsNativeClassStyleNumberAndFont) {
   }
   seen.pop_back();   // the auto-numbered text: a fresh number of its own
   EXPECT_EQ(seen, expected);
-  EXPECT_TRUE(fresh > 0 && fresh != 852 && fresh != 456 && TextOf(Control(fresh)) == L"a");
-  EXPECT_EQ(TextOf(Control(852)), L"left & right");
+  EXPECT_TRUE(fresh > 0 && fresh != 852 && fresh != 456 && WindowText(Control(fresh)) == L"a");
+  EXPECT_EQ(WindowText(Control(852)), L"left & right");
   EXPECT_EQ(SendMessageW(Control(1), PBM_GETRANGE, FALSE, 0), 500);
   const RECT r = ClientRect(Control(456));
   EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top}), (std::vector<LONG>{180, 136, 145, 20}));
@@ -74,7 +74,7 @@ TEST_F(ControlServices, ReplacementLeavesOneFreshControlLastInOrder) {
   HWND fresh = Control(456);
   EXPECT_EQ(children.back(), fresh);
   EXPECT_EQ(ClientRect(fresh).left, 190);
-  EXPECT_EQ(TextOf(fresh), L"驱动器测试: ");
+  EXPECT_EQ(WindowText(fresh), L"驱动器测试: ");
   UpdateWindow(main_);
   EXPECT_EQ(ScreenPixel(fresh, 1, 1, GetSysColor(COLOR_BTNFACE)), GetSysColor(COLOR_BTNFACE)) << "default colours again";
   EXPECT_TRUE(PendingEvents().empty());
@@ -110,7 +110,7 @@ TEST_F(ControlServices, OptionStatesAndNumbersWithoutControls) {
   EXPECT_EQ(ui::GetControlState(999), 0);
   EXPECT_EQ(Children(main_).size(), 8u);
   ui::SetControlText(16, nullptr);
-  EXPECT_EQ(TextOf(Control(16)), L"");
+  EXPECT_EQ(WindowText(Control(16)), L"");
 }
 
 TEST_F(ControlServices, StatusBarFieldsAreRunningSumsAndTextsBorderless) {

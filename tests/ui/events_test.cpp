@@ -65,13 +65,12 @@ TEST_F(EventPump, ActivationsMergeWhileBoundHandlersRunForEach) {
   SendMessageW(Control(888), BM_CLICK, 0, 0);
   SendMessageW(Control(888), BM_CLICK, 0, 0);
   EXPECT_EQ(runtime::CurrentEventControl(), 567) << "restored after the handlers";
-  const std::vector<std::pair<char, std::int64_t>> calls{{'b', 888}, {'a', 888}, {'b', 888}, {'a', 888}};
-  EXPECT_EQ(HandlerCalls, calls) << "newest first, once per activation";
-  const std::vector<std::pair<std::int64_t, std::int64_t>> one{{runtime::ControlActivated, 888}};
-  EXPECT_EQ(PendingEvents(), one);
+  EXPECT_EQ(HandlerCalls, (std::vector<std::pair<char, std::int64_t>>{{'b', 888}, {'a', 888}, {'b', 888}, {'a', 888}}))
+      << "newest first, once per activation";
+  EXPECT_EQ(PendingEvents(), (std::vector<std::pair<std::int64_t, std::int64_t>>{{runtime::ControlActivated, 888}}));
 }
 
-TEST_F(EventPump, ClicksSurfaceAfterTheirMessageDrainsDropThemAndCloseOnlyAsks) {
+TEST_F(EventPump, ClicksSurfaceAfterTheirMessageDrainsDropThemCloseOnlyAsksProgramPostsNothing) {
   ui::CreateButton(16, 140, 70, 120, 30, L"开始");
   PostMessageW(Control(16), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
   PostMessageW(Control(16), WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
@@ -88,11 +87,8 @@ TEST_F(EventPump, ClicksSurfaceAfterTheirMessageDrainsDropThemAndCloseOnlyAsks) 
   SendMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);   // the close box asks, and never destroys
   EXPECT_TRUE(IsWindow(main_));
   EXPECT_EQ(PendingEvents(), (std::vector<std::pair<std::int64_t, std::int64_t>>{{runtime::CloseRequested, 0}}));
-}
 
-TEST_F(EventPump, ProgramChangesPostNothing) {
-  ui::CreateButton(16, 140, 70, 120, 30, L"开始");
-  ++runtime::PostingSuppression;
+  ++runtime::PostingSuppression;   // changes made by the program post nothing
   SendMessageW(Control(16), BM_CLICK, 0, 0);
   --runtime::PostingSuppression;
   ui::SetControlText(16, L"x");
@@ -138,44 +134,30 @@ TEST_F(EventPump, FocusReturnsAfterDeactivation) {
   DestroyWindow(other);
 }
 
+// Dismissed from a second thread: the box is ours, owned by the main window, OK only; while it is
+// open every window of ours is disabled, and afterwards enabled again.
 TEST_F(EventPump, MessageBoxDisablesOurWindowsUntilDismissed) {
   HWND other = CreateWindowExW(0, L"Static", L"other", WS_POPUP | WS_VISIBLE, 600, 100, 100, 50, nullptr,
                                nullptr, nullptr, nullptr);
   SetForegroundWindow(main_);
-  struct Seen {
-    bool found = false, mainEnabled = true, otherEnabled = true;
-    HWND owner = nullptr;
-    std::wstring caption, text;
-  } seen;
-  const DWORD process = GetCurrentProcessId();
+  std::wstring seen;   // caption, owner, and whether the main and the other window were enabled
   std::thread dismisser([&] {
-    for (int tries = 0; tries < 500 && !seen.found; ++tries) {
+    for (int tries = 0; tries < 500 && seen.empty(); ++tries) {
       Sleep(10);
-      HWND box = nullptr;
-      while ((box = FindWindowExW(nullptr, box, L"#32770", nullptr)) != nullptr) {
+      for (HWND box = nullptr; (box = FindWindowExW(nullptr, box, L"#32770", nullptr)) != nullptr;) {
         DWORD owner = 0;
         GetWindowThreadProcessId(box, &owner);
-        if (owner != process || !IsWindowVisible(box)) continue;
-        seen.found = true;
-        seen.mainEnabled = IsWindowEnabled(main_);
-        seen.otherEnabled = IsWindowEnabled(other);
-        seen.owner = GetWindow(box, GW_OWNER);
-        wchar_t text[128] = {};
-        GetWindowTextW(box, text, 128);
-        seen.caption = text;
-        HWND ok = GetDlgItem(box, IDOK);
-        if (ok != nullptr && IsWindowEnabled(ok)) SendMessageW(ok, BM_CLICK, 0, 0);
+        if (owner != GetCurrentProcessId() || !IsWindowVisible(box)) continue;
+        seen = WindowText(box) + (GetWindow(box, GW_OWNER) == main_ ? L" main" : L" other") +
+               (IsWindowEnabled(main_) ? L" enabled" : L" disabled") + (IsWindowEnabled(other) ? L" enabled" : L" disabled");
+        SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
         break;
       }
     }
   });
-  const std::int64_t pressed = runtime::ShowMessage(L"信息", L"可能无法创建文件!");
+  EXPECT_EQ(runtime::ShowMessage(L"信息", L"可能无法创建文件!"), IDOK);
   dismisser.join();
-  ASSERT_TRUE(seen.found);
-  EXPECT_EQ(pressed, IDOK);
-  EXPECT_EQ(seen.caption, L"信息");
-  EXPECT_EQ(seen.owner, main_);
-  EXPECT_FALSE(seen.mainEnabled || seen.otherEnabled) << "while the box is open";
+  EXPECT_EQ(seen, L"信息 main disabled disabled");
   EXPECT_TRUE(IsWindowEnabled(main_) && IsWindowEnabled(other)) << "after it";
   DestroyWindow(other);
 }

@@ -50,15 +50,12 @@ class MainWindowTest : public testing::Test {
 
   HWND Control(std::int64_t number) const { return GetDlgItem(main_, static_cast<int>(number)); }
 
-  // The control's rectangle in client coordinates of the main window.
-  RECT ClientRect(HWND control) const {
+  RECT ClientRect(HWND control) const {   // in the main window's client coordinates
     RECT r;
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&r), 2);
     return r;
   }
-
-  std::wstring TextOf(HWND window) const { return WindowText(window); }
 
   // Every event the pump hands out until nothing is pending, as (code, control) pairs.
   std::vector<std::pair<std::int64_t, std::int64_t>> PendingEvents() {

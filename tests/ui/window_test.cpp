@@ -1,6 +1,5 @@
 // The real main window in this process, on the fake drive: the drive slots, the window's view of
-// a run, and every command of the main loop. Controls are read through Win32: the control number
-// is the window ID.
+// a run, and every command of the main loop. Controls are read through Win32 by their numbers.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -93,8 +92,6 @@ class Window : public testing::Test {
   }
 };
 
-// ---- Drive slots ---------------------------------------------------------------------------
-
 // Slot i shows entry i of the drive table for the first seven drives; the rest are hidden and
 // disabled, their entries "无驱动器". The window starts with a full bar, a neutral banner and bare labels.
 TEST_F(Window, SlotsOfferTheFirstSevenDrivesAndHideTheRest) {
@@ -119,8 +116,6 @@ TEST_F(Window, SlotsOfferTheFirstSevenDrivesAndHideTheRest) {
   EXPECT_EQ(TextBackOf(ui::StatusBanner), 0xEEEEEEu);
   EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  ", L" 验证:  ", L" 读/写数:  "}));
 }
-
-// ---- The window's view of a run ----------------------------------------------------------
 
 TEST_F(Window, ViewShowsWhatTheRunReports) {
   const engine::RunView& view = ui::MainWindowView;
@@ -169,13 +164,9 @@ TEST_F(Window, ViewShowsWhatTheRunReports) {
   EXPECT_EQ(World.boxes, (Boxes{{L"信息", L"可能无法创建文件!"}, {L"信息", L"无法打开文件!"}}));
 }
 
-// ---- The main loop -------------------------------------------------------------------------
-
-// The test's hand on the window while the main loop runs: on every 20 ms timer tick (dispatched
-// by the loop and by the run's drains alike) the next step acts once its condition has held for
-// two ticks in a row, so that an action meant for the loop is not taken by a drain that the
-// loop is just finishing (drains drop events). After the last step, or 30 s of ticks, the
-// window is asked to close.
+// The test's hand on the window while the main loop runs: on each 20 ms timer tick (dispatched by
+// the loop and the run's drains alike) the next step acts once its condition has held for two ticks,
+// so that no drain the loop is just finishing drops it. Then, or after 30 s, the window is closed.
 struct Step {
   bool (*ready)();
   void (*act)();
@@ -239,8 +230,7 @@ TEST_F(Window, StartThatCannotRunSaysWhyAndLeavesStartEnabled) {
   }
 }
 
-// A stop seen right after a cycle's counters leaves that cycle's file on the drive; the reset
-// removes it and clears what the run left, before the loop waits again.
+// A stop seen right after a cycle's counters leaves its file; the reset removes it and clears the rest.
 TEST_F(Window, StoppedRunIsCleanedUpBeforeTheNextWait) {
   World.stopAtReadCloseOf = 60;   // in pass 2: fields refreshed, bar at 490
   ui::SetControlState(ui::DriveOption0 + 1, 1);
@@ -253,7 +243,6 @@ TEST_F(Window, StoppedRunIsCleanedUpBeforeTheNextWait) {
                                        ui::GetControlState(ui::DriveOption0 + 1), Progress(), TextBackOf(ui::StatusBanner)}),
             (std::vector<std::int64_t>{0, 0, 0, 0, 0, 0, 500, 0xEEEEEE}));
   EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  ", L" 验证:  ", L" 读/写数:  "}));
-  // The score, banner and drive texts as after start-up; no run completed, so nothing was stored.
   EXPECT_EQ((Texts{TextAndPlace(ui::DriveUnderTestText), TextOf(ui::ScoreText), TextOf(ui::StatusBanner),
                    TextOf(ui::StoredScoreText)}),
             (Texts{L"驱动器测试:  @ 190,136 145x20", L"----", L"----", L"----"}));
@@ -262,9 +251,8 @@ TEST_F(Window, StoppedRunIsCleanedUpBeforeTheNextWait) {
   EXPECT_EQ(std::wstring(directory), L"n:\\") << "the chosen drive is tested and stays the working directory";
 }
 
-// Stop clicked while idle ends the next run at its first poll; the Start after that runs
-// normally, and a further Start right after it completes tests the same drive again. Store then
-// keeps the score of the last completed run.
+// Stop while idle ends the next run at its first poll; the next Start runs normally, and a Start
+// right after it completes tests the same drive again. Store keeps the last completed run's score.
 TEST_F(Window, StartAfterAStopOrACompletedRunTestsTheSameDriveAgain) {
   for (std::int64_t pass = 0; pass < 50; ++pass) World.passDurations.push_back(222 + pass);
   World.passDurations.back() += 20;                  // the first complete run: 12,345 ms, score 246
@@ -291,8 +279,7 @@ TEST_F(Window, StartAfterAStopOrACompletedRunTestsTheSameDriveAgain) {
   EXPECT_TRUE(World.boxes.empty());
 }
 
-// The run's drains drop the close box and Store clicked during a run; the window closes only when
-// asked again once the run has returned.
+// The run's drains drop the close box and Store; the window closes when asked after the run.
 TEST_F(Window, CloseAndStoreDuringARunAreDropped) {
   ui::SetControlState(ui::DriveOption0, 1);
   RunLoopWith({{Now, ClickStart},
@@ -319,14 +306,12 @@ TEST_F(Window, FailedRunLeavesStartDisabled) {
   EXPECT_EQ(TextOf(ui::ScoreText), L"----");
 }
 
-// ---- Never waiting for messages that cannot come --------------------------------------------
-
 std::int64_t Waits;        // GetMessageW calls
 std::int64_t Dispatched;   // messages that reached the probe window
 HWND Probe;
 
-// GetMessageW failing with -1. Its message, if dispatched anyway, reaches the probe window; the
-// close request lets a loop that keeps waiting end, so that the test fails instead of hanging.
+// GetMessageW failing with -1; its message, if dispatched, reaches the probe. The close request ends
+// a loop that keeps waiting, so that the test fails instead of hanging.
 BOOL WINAPI FailingWait(LPMSG message, HWND, UINT, UINT) {
   ++Waits;
   *message = MSG{Probe, WM_APP, 0, 0, 0, {0, 0}};
