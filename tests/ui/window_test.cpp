@@ -1,23 +1,13 @@
 // The real main window in this process, on the fake drive: the drive slots, the window's view of
 // a run, and every command of the main loop. Controls are read through Win32 by their numbers.
-#include <gtest/gtest.h>
-
-#include <windows.h>
+#include "ui/main_window_fixture.h"
 
 #include <commctrl.h>
 
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "core/fake_world.h"
 #include "drives/drives.h"
-#include "engine/engine.h"
 #include "runtime/pump.h"
-#include "runtime/runtime.h"
 #include "ui/texts.h"
-#include "ui/ui.h"
-#include "ui/main_window_fixture.h"
 
 namespace {
 
@@ -52,11 +42,8 @@ COLORREF TextBackOf(std::int64_t number) {
 Texts StatusTexts() {
   HWND bar = FindWindowExW(Main, nullptr, STATUSCLASSNAMEW, nullptr);
   Texts texts;
-  for (int field = 0; field < 3; ++field) {
-    wchar_t text[128] = {};
-    SendMessageW(bar, SB_GETTEXTW, field, reinterpret_cast<LPARAM>(text));
-    texts.push_back(text);
-  }
+  for (wchar_t text[128]; texts.size() < 3; texts.push_back(text))
+    SendMessageW(bar, SB_GETTEXTW, texts.size(), reinterpret_cast<LPARAM>(text));
   return texts;
 }
 
