@@ -28,7 +28,7 @@ class OnFilesystem : public Ferrulon, public ::testing::WithParamInterface<const
   std::string UnixTestFile() const { return EnvironmentValue(L"FERRULON_FS_BASE") + "/" + Kind() + "/tfile.frl"; }
 };
 
-TEST_P(OnFilesystem, PassStopsWithTheRequestsOfTmpfsAndAFlippedByteEndsRed) {
+TEST_P(OnFilesystem, PassStopsAsOnTmpfsAndAFlipOnNtfsEndsRed) {
   if (Flipped()) {   // line 57 of the first file read back
     ASSERT_TRUE(StartRun(program_, GetParam()[0], why_)) << Seen();
     ASSERT_EQ(U8(WaitForVerdict(program_, 60000, why_)), U8(ui::FailedVerdict)) << Seen();
