@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds for Windows x86-64 with MinGW's g++ and, ferrulon.exe only, with
-# Clang (warnings are errors in both), then runs every test under Wine, with NTFS, exFAT and FAT32
-# drives mounted through FUSE where this machine allows it.
+# Installs what is missing, checks the Windows workflow, builds for Windows x86-64 with MinGW's g++
+# and, ferrulon.exe only, with Clang (warnings are errors in both), then runs every test under Wine,
+# with NTFS, exFAT and FAT32 drives mounted through FUSE where this machine allows it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FERRULON_BUILD:-$root/build}
+
+# The Windows workflow against GitHub's workflow schema: a broken one fails here, not on a runner.
+bash "$root/scripts/check-workflow.sh" "$build"
 
 FERRULON_BUILD=$build FERRULON_WERROR=ON bash "$root/scripts/build.sh"
 

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Validates the workflows in .github/workflows against GitHub's workflow schema with npm's
+# action-validator, installed once under BUILD/tools (with Debian's nodejs and npm when npm is missing).
+# usage: check-workflow.sh [BUILD]   (default build/)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+tools=${1:-$root/build}/tools
+version=0.6.0   # checked: exit 0 on a valid workflow, 1 on a misspelt key
+validator=$tools/node_modules/.bin/action-validator
+
+command -v npm >/dev/null || bash "$root/scripts/install-deps.sh" nodejs npm
+if ! grep -qs "\"version\": \"$version\"" "$tools/node_modules/@action-validator/cli/package.json"; then
+  npm install --prefix "$tools" --no-audit --no-fund --loglevel=error \
+    "@action-validator/cli@$version" "@action-validator/core@$version" >/dev/null
+fi
+cd "$root"
+for workflow in .github/workflows/*.yml; do
+  "$validator" "$workflow" || { echo "== $workflow is not a valid workflow (action-validator $version)"; exit 1; }
+done
+echo "== workflows valid (action-validator $version): $(echo .github/workflows/*.yml)"
