@@ -7,6 +7,8 @@
 #include <set>
 #include <string>
 
+#include "tools/driver/driver.h"
+
 namespace {
 
 BOOL CALLBACK CollectType(HMODULE, LPWSTR type, LONG_PTR into) {
@@ -22,9 +24,7 @@ std::string Bytes(HMODULE module, LPCWSTR name, LPCWSTR type) {
 }
 
 TEST(Resources, IconOneIsTheOnlyImageAndThereIsNoManifest) {
-  std::wstring path = L"Z:" + std::wstring(FERRULON_EXE, FERRULON_EXE + sizeof FERRULON_EXE - 1);
-  for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
-  HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE module = LoadLibraryExW(driver::FromUnixPath(FERRULON_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(module, nullptr) << "cannot read " << FERRULON_EXE;
   std::set<std::wstring> types;
   EnumResourceTypesW(module, CollectType, reinterpret_cast<LONG_PTR>(&types));

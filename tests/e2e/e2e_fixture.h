@@ -33,9 +33,11 @@ class Ferrulon : public ::testing::Test {
 
 inline std::string U8(const std::wstring& text) { return Utf8(text); }   // readable in failure messages
 
-// Where the test command maps a test drive's letter (<FERRULON_DRIVE_BASE>/<letter>), as Unix paths.
+// Where the test command maps a test drive's letter: <FERRULON_DRIVE_BASE>/<letter>, Unix or Windows path.
 std::string UnixDrive(wchar_t letter);
-std::wstring TestFileOn(wchar_t letter);   // its tfile.frl, reached through Z:
+std::wstring TestFileOn(wchar_t letter);   // its tfile.frl, reached through Z: under Wine
+inline bool FaultLibraryLoaded() { return EnvironmentValue(L"LD_PRELOAD").find("tfile_faults") != std::string::npos; }
+constexpr char NoFaultLibrary[] = "needs the fault library, which ctest preloads under Wine only";
 // Fault settings: FAULT on the test file at a Unix path, the counts logged at the program's exit.
 std::string Faulting(const std::string& unixTestFile, const std::string& fault);
 // The logged counts, "reads N bytes1 N writes N passes N written N"; "" when none came within 5 s.

@@ -341,4 +341,7 @@ std::string EnvironmentValue(const wchar_t* name) {
   return length == 0 || length >= 4096 ? std::string() : Utf8(value);
 }
 
+// Wine's ntdll exports its version; Windows' does not.
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
 }  // namespace driver

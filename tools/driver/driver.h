@@ -94,9 +94,10 @@ bool PathExists(const std::wstring& path);
 
 std::string Utf8(const std::wstring& text);
 std::wstring Wide(const std::string& utf8);
-// A Unix path as the program sees it, through Wine's Z: drive.
+// A Unix path as the program sees it, through Wine's Z: drive; a Windows path stays one ('/' as '\').
 std::wstring FromUnixPath(const std::string& path);
 // A variable of this process's environment, "" when unset.
 std::string EnvironmentValue(const wchar_t* name);
+bool UnderWine();   // false on Windows itself
 
 }  // namespace driver
