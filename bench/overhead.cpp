@@ -10,7 +10,6 @@
 
 #include <windows.h>
 
-#include "drives/drives.h"
 #include "engine/engine.h"
 #include "runtime/runtime.h"
 #include "ui/ui.h"
@@ -67,12 +66,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   // The real window, so that the status refreshes cost what they cost in the program.
-  runtime::PrepareEnvironment();
-  engine::FillPatternTable();
-  drives::DriveCount = drives::CountDrives();
-  drives::EnumerateDrives();
-  drives::FillDriveRoots();
-  ui::BuildMainWindow();
+  ui::StartProgram();
 
   char line[124];
   for (int i = 0; i < 123; ++i) line[i] = static_cast<char>(engine::PatternLine[i]);

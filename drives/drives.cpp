@@ -5,9 +5,9 @@
 
 namespace drives {
 
-DriveInfoList DriveList;
+DriveInfoList& DriveList = runtime::Lasting<DriveInfoList>();
 std::int64_t DriveCount = 0;
-runtime::Text DriveRoots[DriveRootEntries];
+runtime::Text (&DriveRoots)[DriveRootEntries] = runtime::Lasting<runtime::Text[DriveRootEntries]>();
 
 namespace {
 

@@ -18,9 +18,9 @@ struct DriveInfo {
 
 using DriveInfoList = std::vector<DriveInfo, runtime::HeapAllocator<DriveInfo, runtime::TableHeap>>;
 
-extern DriveInfoList DriveList;                       // in drive-letter order
-extern std::int64_t DriveCount;                       // drives found by CountDrives
-extern runtime::Text DriveRoots[DriveRootEntries];    // entry i: root of the i-th drive, or empty
+extern DriveInfoList& DriveList;                        // in drive-letter order
+extern std::int64_t DriveCount;                         // drives found by CountDrives
+extern runtime::Text (&DriveRoots)[DriveRootEntries];   // entry i: root of the i-th drive, or empty
 
 std::int64_t CountDrives();
 void EnumerateDrives();   // empties DriveList and fills it anew

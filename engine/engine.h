@@ -17,8 +17,8 @@ constexpr wchar_t PatternLine[] =
     L"0123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789"
     L"abcdefghilmnopqrstuvxyz";
 
-extern runtime::Text PatternTable[TableEntries];    // 0..99: all the pattern line or all its reverse
-extern runtime::Text ReadBackTable[TableEntries];   // 0..99: the lines of the last file read back
+extern runtime::Text (&PatternTable)[TableEntries];    // 0..99: all the pattern line or all its reverse
+extern runtime::Text (&ReadBackTable)[TableEntries];   // 0..99: the lines of the last file read back
 
 void FillPatternTable();   // entries 0..99 := the pattern line; once, at start-up
 
@@ -28,6 +28,7 @@ struct UnbufferedTextFile {
   void* handle;   // null while closed
 };
 
+// Both try again for about a second while another program holds the file.
 bool CreateForWriting(UnbufferedTextFile& file, const wchar_t* name);   // create or truncate
 bool OpenForReading(UnbufferedTextFile& file, const wchar_t* name);
 void WriteLine(UnbufferedTextFile& file, const runtime::Text& text);    // text, then CR LF
@@ -52,7 +53,7 @@ extern std::int64_t PassTimes[53];    // ms; entries 0..49 hold the latest run, 
 extern std::int64_t FailureFlag;      // 0, or LineDiffered
 extern std::int64_t StopFlag;         // 0, or StopRequested; cleared only by the reset
 extern std::int64_t RunState;         // 0, or ResetPending
-extern runtime::Text LastScoreText;   // empty until a run completes
+extern runtime::Text& LastScoreText;   // empty until a run completes
 extern std::int64_t WrittenRefreshCount;      // cycles since each status field was refreshed;
 extern std::int64_t VerifiedRefreshCount;     // the first two carry over from run to run
 extern std::int64_t OperationsRefreshCount;
@@ -75,6 +76,7 @@ struct RunView {
   void (*readyAgain)();                                   // after a completed run
   void (*fileMessage)(std::int64_t message);              // CannotCreateFile or CannotOpenFile
   void (*drainEvents)();                                  // lets the window take pending events
+  void (*stayResponsive)();   // once a cycle: the window answers the system, taking no event
 };
 
 void RunDriveTest(const RunView& view);   // in the current directory; returns when the run ends

@@ -3,8 +3,8 @@
 
 namespace engine {
 
-runtime::Text PatternTable[TableEntries];
-runtime::Text ReadBackTable[TableEntries];
+runtime::Text (&PatternTable)[TableEntries] = runtime::Lasting<runtime::Text[TableEntries]>();
+runtime::Text (&ReadBackTable)[TableEntries] = runtime::Lasting<runtime::Text[TableEntries]>();
 
 void FillPatternTable() {
   for (std::int64_t i = 0; i < LinesPerFile; ++i) PatternTable[i] = PatternLine;

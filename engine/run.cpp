@@ -14,7 +14,7 @@ std::int64_t PassTimes[53] = {};
 std::int64_t FailureFlag = 0;
 std::int64_t StopFlag = 0;
 std::int64_t RunState = 0;
-runtime::Text LastScoreText;
+runtime::Text& LastScoreText = runtime::Lasting<runtime::Text>();
 std::int64_t WrittenRefreshCount = 0;
 std::int64_t VerifiedRefreshCount = 0;
 std::int64_t OperationsRefreshCount = 0;
@@ -109,6 +109,7 @@ void Complete(const RunView& view) {
 
 // One write/verify cycle; false when the run ends inside it (stopped, abandoned or failed).
 bool RunCycle(const RunView& view) {
+  view.stayResponsive();
   if (StopSeen()) return false;
   if (!WritePhase()) {
     Abandon(view, CannotCreateFile);

@@ -11,8 +11,8 @@ namespace {
 
 using Bytes = std::basic_string<char, std::char_traits<char>, runtime::HeapAllocator<char, runtime::TextHeap>>;
 
-Bytes WriteScratch;   // UTF-8 form of the line being written; only grows
-Bytes ReadScratch;    // bytes of the line being read; grows by 4,096 while fewer than 5 are left
+Bytes& WriteScratch = runtime::Lasting<Bytes>();   // UTF-8 form of the line being written; only grows
+Bytes& ReadScratch = runtime::Lasting<Bytes>();    // bytes of the line being read; grows by 4,096 while fewer than 5 are left
 
 constexpr char Terminator[] = {'\r', '\n'};
 
@@ -25,6 +25,36 @@ UnbufferedTextFile FileOf(HANDLE handle) {
 void WriteBytes(const UnbufferedTextFile& file, const char* bytes, std::int64_t count) {
   DWORD written = 0;   // ignored: a short write shows up as a line that reads back differently
   (void)File.writeFile(HandleOf(file), bytes, static_cast<DWORD>(count), &written, nullptr);
+}
+
+// Another program may hold the file for a moment: a virus scanner, an indexer, a backup or sync
+// tool. While it does, the file is locked against us (sharing violation) or, deleted while held,
+// pending deletion (access denied) until that program lets go. On those two errors only, the
+// create or open is tried again for about a second in all; the wait falls inside the pass time.
+constexpr std::int64_t RetryWaitsMs[] = {50, 100, 200, 300, 350};
+
+HANDLE Persisting(HANDLE (*attempt)(const wchar_t*), const wchar_t* name) {
+  HANDLE handle = attempt(name);
+  for (std::int64_t waitMs : RetryWaitsMs) {
+    const DWORD error = GetLastError();
+    if (handle != INVALID_HANDLE_VALUE || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) break;
+    runtime::DelayMs(waitMs);
+    handle = attempt(name);
+  }
+  return handle;
+}
+
+// A fresh file, or else an old one truncated; the error of the last call stays for the caller.
+HANDLE CreateOnce(const wchar_t* name) {
+  HANDLE handle = File.createFile(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    handle = File.createFile(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+  return handle;
+}
+
+HANDLE OpenOnce(const wchar_t* name) {
+  return File.createFile(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // One read request of exactly `count` bytes; false unless all of them arrived.
@@ -45,17 +75,12 @@ std::int64_t TailLength(unsigned char lead) {
 }  // namespace
 
 bool CreateForWriting(UnbufferedTextFile& file, const wchar_t* name) {
-  HANDLE handle = File.createFile(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE)
-    handle = File.createFile(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
-  file = FileOf(handle);
+  file = FileOf(Persisting(CreateOnce, name));
   return file.handle != nullptr;
 }
 
 bool OpenForReading(UnbufferedTextFile& file, const wchar_t* name) {
-  file = FileOf(File.createFile(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
+  file = FileOf(Persisting(OpenOnce, name));
   return file.handle != nullptr;
 }
 

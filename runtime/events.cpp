@@ -27,9 +27,9 @@ struct Binding {
 
 template <class T> using TableList = std::vector<T, HeapAllocator<T, TableHeap>>;
 
-std::deque<Event, HeapAllocator<Event, TableHeap>> Queue;   // oldest first
+auto& Queue = Lasting<std::deque<Event, HeapAllocator<Event, TableHeap>>>();   // oldest first
 Event Current;
-TableList<Binding> Bindings;   // newest first
+auto& Bindings = Lasting<TableList<Binding>>();   // newest first
 HWND PumpWindow;
 HACCEL PumpAccelerators;
 
@@ -91,6 +91,13 @@ std::int64_t CurrentEventControl() { return Current.control; }
 void DrainEvents() {
   while (PollEvent() != 0) {
   }
+}
+
+// Windows counts a window as hung when its thread has asked for no message for 5 s; a look that
+// leaves the message where it is keeps clicks, keys and the close box for the next drain.
+void StayResponsive() {
+  MSG message;
+  (void)PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD);
 }
 
 std::int64_t BindClickHandler(std::int64_t control, ClickHandler handler) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 
 namespace runtime {
@@ -30,6 +31,15 @@ struct HeapAllocator {
   template <class U> bool operator==(const HeapAllocator<U, Heap>&) const { return true; }
   template <class U> bool operator!=(const HeapAllocator<U, Heap>&) const { return false; }
 };
+
+// A process-wide object made in the table heap and never destroyed. Whatever holds texts or lists
+// is made this way, so the C runtime has no destructor of ours to run at exit: on Windows it may
+// run them while the process ends, after shutdown has destroyed the heaps they would walk.
+template <class T>
+T& Lasting() {
+  struct Holder { T value; };
+  return (new (AllocateBlock(TableHeap, sizeof(Holder))) Holder())->value;
+}
 
 // ---- Texts and numbers ---------------------------------------------------------------------
 // A text is UTF-16 code units; a text never assigned is the empty text.
@@ -64,6 +74,9 @@ std::int64_t PollEvent();             // never blocks; 0 when nothing is pending
 std::int64_t WaitEvent();             // blocks until an event or a message arrives
 std::int64_t CurrentEventControl();   // the control number of the event taken last
 void DrainEvents();                   // dispatches everything pending and drops every event
+// Asks for a message without taking or dispatching one, so the window does not count as hung
+// during long work between drains; what other programs send the window is answered meanwhile.
+void StayResponsive();
 std::int64_t BindClickHandler(std::int64_t control, ClickHandler handler);   // 1 bound, 0 not
 std::int64_t ShowMessage(const wchar_t* caption, const wchar_t* text);       // modal, OK only
 
@@ -77,7 +90,7 @@ extern void* ApplicationIcon;   // icon resource 1 of the executable
 extern void* ArrowCursor;
 extern void* DefaultGuiFont;    // the stock DEFAULT_GUI_FONT, never rescaled
 
-void PrepareEnvironment();   // heaps, icon, cursor, font, common controls, COM
+void PrepareEnvironment();   // error mode, heaps, icon, cursor, font, common controls, COM
 void ReleaseEnvironment();   // the icon, then the heaps whole; the process ends right after
 
 }  // namespace runtime

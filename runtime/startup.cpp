@@ -44,6 +44,9 @@ void* ArrowCursor = nullptr;
 void* DefaultGuiFont = nullptr;
 
 void PrepareEnvironment() {
+  // An empty card reader or optical drive fails its requests with an error, which the program
+  // shows, instead of the system's own "no disk" box over a window that waits for it.
+  (void)SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS);
   HINSTANCE instance = GetModuleHandleW(nullptr);
   CreateHeaps();
   ApplicationIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));

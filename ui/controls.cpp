@@ -39,8 +39,8 @@ struct SharedBrush {
 
 template <class T> using TableList = std::vector<T, runtime::HeapAllocator<T, runtime::TableHeap>>;
 
-TableList<Control> Registry;   // one entry per live control
-TableList<SharedBrush> Brushes;
+auto& Registry = runtime::Lasting<TableList<Control>>();   // one entry per live control
+auto& Brushes = runtime::Lasting<TableList<SharedBrush>>();
 HWND MainWindow;
 HACCEL Accelerators;
 HWND FocusBeforeDeactivation;

@@ -73,4 +73,20 @@ void BuildMainWindow() {
   runtime::DrainEvents();
 }
 
+void StartProgram() {
+  runtime::PrepareEnvironment();
+  SelectedSlot = NoSelection;
+  engine::FailureFlag = 0;
+  engine::FillPatternTable();
+  drives::DriveCount = drives::CountDrives();
+  drives::EnumerateDrives();
+  drives::FillDriveRoots();
+  BuildMainWindow();
+}
+
+void EndProgram() {
+  DestroyMainWindow();
+  runtime::ReleaseEnvironment();
+}
+
 }  // namespace ui

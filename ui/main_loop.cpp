@@ -11,6 +11,13 @@ namespace ui {
 
 namespace {
 
+runtime::Text& StartDirectory = runtime::Lasting<runtime::Text>();   // current when the main loop began
+
+// Back to the directory the program started in once a run has ended, so that nothing of ours
+// holds the tested drive: on Windows a drive that is some program's current directory cannot be
+// safely removed.
+void LetGoOfDrive() { (void)SetCurrentDirectoryW(StartDirectory.c_str()); }
+
 // The three status fields back to their bare labels, and the counters they show to 0.
 void ClearStatusFields() {
   SetStatusText(WrittenField, WrittenLabel);
@@ -24,7 +31,8 @@ void ClearBanner() {
 }
 
 // After a stopped run: the window as after start-up (drive text and stored score keep their own
-// places), the stop flag cleared and any test file left by the run removed.
+// places), the stop flag cleared and any test file left by the run removed from the drive's root
+// before the drive is let go.
 void ResetAfterStop() {
   SetControlEnabled(StartButton, true);
   for (std::int64_t i = 0; i < DriveSlots; ++i) SetControlState(DriveOption0 + i, 0);
@@ -35,6 +43,7 @@ void ResetAfterStop() {
   engine::ClearCounters();
   (void)CreateTextControl(DriveUnderTestText, 190, 136, 145, 20, DriveUnderTestLabel, true);
   ClearBanner();
+  LetGoOfDrive();
 }
 
 // Copies the score of the last completed run, if any, into the stored-score text.
@@ -77,6 +86,7 @@ void Start() {
     return;
   }
   engine::RunDriveTest(MainWindowView);
+  if (engine::RunState != engine::ResetPending) LetGoOfDrive();   // else after the reset's clean-up
   SelectedSlot = NoSelection;
   if (slot == 1) runtime::DrainEvents();
 }
@@ -89,6 +99,8 @@ void RunMainLoop() {
     (void)runtime::ShowMessage(InfoCaption, CannotCreateWindow);
     return;
   }
+  StartDirectory = runtime::SpaceText(GetCurrentDirectoryW(0, nullptr));
+  StartDirectory.resize(GetCurrentDirectoryW(static_cast<DWORD>(StartDirectory.size()), StartDirectory.data()));
   for (;;) {
     if (engine::RunState == engine::ResetPending) ResetAfterStop();
     const std::int64_t event = runtime::WaitEvent();

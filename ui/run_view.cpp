@@ -62,6 +62,6 @@ void ShowFileMessage(std::int64_t message) {
 
 const engine::RunView MainWindowView = {ShowDriveUnderTest, ShowScorePending, ShowCount,   ShowPassDone,
                                         ShowFailure,        ShowCompleted,    ShowReadyAgain, ShowFileMessage,
-                                        runtime::DrainEvents};
+                                        runtime::DrainEvents, runtime::StayResponsive};
 
 }  // namespace ui

@@ -72,4 +72,9 @@ extern const engine::RunView MainWindowView;   // a run shown in the main window
 void BuildMainWindow();   // once, after drive discovery
 void RunMainLoop();       // until the window is asked to close
 
+// Everything before the main loop: the environment, the tables, the drives and the window; and
+// everything after it: the window, then the environment with its heaps. The process ends next.
+void StartProgram();
+void EndProgram();
+
 }  // namespace ui

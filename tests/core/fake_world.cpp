@@ -36,11 +36,16 @@ HANDLE WINAPI FakeCreate(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATT
   Note("create" + Hex(access) + Hex(share) + Hex(disposition) + Hex(attributes) +
        (std::wstring(name) == L"tfile.frl" && security == nullptr && templ == nullptr ? "" : " other"));
   World.secondOpen += World.open;
+  World.attempts += disposition != TRUNCATE_EXISTING;
+  const std::int64_t held = World.attempts - World.heldFromAttempt;
+  if (World.heldFromAttempt && held >= 0 && held < World.heldAttempts) return SetLastError(World.heldError), INVALID_HANDLE_VALUE;
+  SetLastError(ERROR_FILE_NOT_FOUND);
   if (disposition == OPEN_EXISTING) {
     if (!World.exists || World.refuseOpening) return INVALID_HANDLE_VALUE;
   } else {
     World.createAttempts += disposition == CREATE_ALWAYS;
     const bool refused = World.refuseCreatingFrom && World.createAttempts >= World.refuseCreatingFrom;
+    if (refused && disposition == CREATE_ALWAYS) SetLastError(ERROR_WRITE_PROTECT);
     if (disposition == CREATE_ALWAYS ? refused : !World.exists) return INVALID_HANDLE_VALUE;
     World.filesCreated += 1;
     World.bytes.clear();
@@ -94,6 +99,8 @@ BOOL WINAPI FakeDelete(LPCWSTR) {
   if (!deleted) return FALSE;
   World.exists = false;
   World.bytes.clear();
+  World.deletedIn.resize(MAX_PATH);
+  World.deletedIn.resize(GetCurrentDirectoryW(MAX_PATH, World.deletedIn.data()));
   if (World.filesCreated == World.stopAtDeleteOf) (void)engine::RequestStop();
   return TRUE;
 }
@@ -129,6 +136,7 @@ const engine::RunView RecordingView = {
     [] { Show("ready"); },
     [](std::int64_t message) { Show("message" + N(message)); },
     [] { Show("drain" + At()); },
+    [] { Note("look"); },
 };
 
 void InstallFakes() {

@@ -19,6 +19,7 @@ struct FakeWorld {
   std::size_t position = 0;
   std::int64_t filesCreated = 0, createAttempts = 0, secondOpen = 0, clockReadings = 0;
   std::string firstBytes{};                       // first byte of every file written, in order
+  std::wstring deletedIn{};                       // the current directory at the last deletion
   std::vector<std::string> log{};                 // the first 20,000 requests and views
   std::map<std::string, std::int64_t> counts{};   // every request
   std::vector<std::int64_t> sleeps{}, passDurations{};   // ms
@@ -27,6 +28,9 @@ struct FakeWorld {
   std::int64_t refuseCreatingFrom = 0;   // this creation and all later fail; truncating needs the file
   std::int64_t flipInFile = 0, flipAt = 0, cutFile = 0, cutTo = 0;   // applied once it is written
   std::int64_t stopAtReadCloseOf = 0, stopAtDeleteOf = 0, stopAtReading = 0;   // Stop seen there
+  // Another program holds the file: from this create or open attempt (1, 2, ...; a creation's fallback
+  // belongs to its attempt), that many attempts fail with this error.
+  std::int64_t attempts = 0, heldFromAttempt = 0, heldAttempts = 0, heldError = 0;
 };
 
 extern FakeWorld World;

@@ -2,7 +2,10 @@
 // view: the file's bytes, requests and reading rules, then the run's counts, verdicts and stops.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <map>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -116,7 +119,7 @@ TEST_F(Run, CompletedRunCountsEveryCycleScoresTheMeanPassAndResets) {
             (Numbers{0, 0, 0, 0, 0, 0, 0, 4, 4, 0, 0, 0}));   // 2,500 cycles leave 4 since a refresh
   EXPECT_EQ(World.counts, (std::map<std::string, std::int64_t>{
       {"attributes 80", 7501}, {"clock", 100}, {"close", 5000}, {"create 80000000 0 3 80", 2500},
-      {"create C0000000 0 2 80", 2500}, {"delete", 2500}, {"delete fails", 5001}, {"read 1", 31250000},
+      {"create C0000000 0 2 80", 2500}, {"delete", 2500}, {"delete fails", 5001}, {"look", 2500}, {"read 1", 31250000},
       {"sleep 1062", 1}, {"write 123", 250000}, {"write 2", 250000}}));
 
   // Each count shown every 32nd cycle, so the last four never show; each pass reported with its
@@ -139,12 +142,13 @@ TEST_F(Run, CompletedRunCountsEveryCycleScoresTheMeanPassAndResets) {
             (Strings{"count 0 344400", "count 1 344400", "count 2 64"}));
 }
 
-// One cycle is the whole file work, in order, after the old file is removed and the drive settles.
+// One cycle is a look at the window's messages and the whole file work, in order, after the old
+// file is removed and the drive settles.
 TEST_F(Run, CycleMakesTheRequestsInOrderAndTheNextRunCarriesTheLineDirection) {
   World.stopAtDeleteOf = 1;
   RunTest();
   Strings expected{"show drive", "attributes 80", "delete fails", "sleep 1062", "show score pending", "clock",
-                   "create C0000000 0 2 80"};
+                   "look", "create C0000000 0 2 80"};
   for (int line = 0; line < 100; ++line) expected.insert(expected.end(), {"write 123", "write 2"});
   expected.insert(expected.end(), {"close", "create 80000000 0 3 80"});
   expected.insert(expected.end(), 12500, "read 1");
@@ -161,34 +165,47 @@ TEST_F(Run, CycleMakesTheRequestsInOrderAndTheNextRunCarriesTheLineDirection) {
 // A differing line fails the run after the whole file is read; Stop ends it at its next poll; a
 // file that cannot be made or opened shows one message and ends the run like a stop. Counters, the
 // file and the score stay as they are, until the main loop's reset clears them and removes the file.
+// A file another program holds (locked, or pending deletion) is tried again for about a second.
 TEST_F(Run, EarlyEndsLeaveEverythingAsItIsUntilTheReset) {
-  constexpr std::int64_t R = engine::ResetPending, S = engine::StopRequested;
+  constexpr std::int64_t R = engine::ResetPending, S = engine::StopRequested, Locked = ERROR_SHARING_VIOLATION,
+                         Pending = ERROR_ACCESS_DENIED;
   const struct {
     const char* what;
     void (*setup)();
     Numbers state;   // run state, stop flag, passes, cycles, written, verified, operations, files, size of
                      // the file left (-1: none), deletes, verified count's refresh, lines read back
-                     // differing from the table and the first of them (-1: none)
+                     // differing from the table and the first of them (-1: none), ms waited for a held file
     Strings ending;   // verdict or message, then the last thing shown
   } cases[] = {
       {"byte 5 of file 1 flipped", [] { World.flipInFile = 1; World.flipAt = 5; },
-       {0, 0, 0, 0, 12300, 12177, 2, 1, 12500, 0, 0, 1, 0}, {"failed", "drain @1"}},
+       {0, 0, 0, 0, 12300, 12177, 2, 1, 12500, 0, 0, 1, 0, 0}, {"failed", "drain @1"}},
       {"file 75 cut inside its last line", [] { World.cutFile = 75; World.cutTo = 12437; },
-       {0, 0, 1, 24, 922500, 922377, 150, 75, 12437, 74, 10, 1, 99}, {"failed", "drain @3"}},
+       {0, 0, 1, 24, 922500, 922377, 150, 75, 12437, 74, 10, 1, 99, 0}, {"failed", "drain @3"}},
       {"Stop clicked while idle", [] { (void)engine::RequestStop(); },
-       {R, S, 0, 0, 0, 0, 0, 0, -1, 0, 0, 100, 0}, {"score pending"}},
+       {R, S, 0, 0, 0, 0, 0, 0, -1, 0, 0, 100, 0, 0}, {"score pending"}},
       {"Stop seen after cycle 3's counters", [] { World.stopAtReadCloseOf = 3; },
-       {R, S, 0, 3, 36900, 36900, 6, 3, 12500, 2, 3, 0, -1}, {"score pending"}},
+       {R, S, 0, 3, 36900, 36900, 6, 3, 12500, 2, 3, 0, -1, 0}, {"score pending"}},
       {"Stop seen after the delete step of a pass's last cycle", [] { World.stopAtDeleteOf = 50; },
-       {R, S, 0, 50, 615000, 615000, 100, 50, -1, 50, 18, 0, -1}, {"count 1 393600"}},
+       {R, S, 0, 50, 615000, 615000, 100, 50, -1, 50, 18, 0, -1, 0}, {"count 1 393600"}},
       {"Stop during pass 2, seen after its drain", [] { World.stopAtReading = 4; },
-       {R, S, 2, 0, 1230000, 1230000, 200, 100, -1, 100, 4, 0, -1}, {"drain @4"}},
+       {R, S, 2, 0, 1230000, 1230000, 200, 100, -1, 100, 4, 0, -1, 0}, {"drain @4"}},
       {"no file can be created", [] { World.refuseCreatingFrom = 1; },
-       {R, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 100, 0}, {"message 1", "message 1"}},
+       {R, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 100, 0, 0}, {"message 1", "message 1"}},
       {"the file written cannot be opened", [] { World.refuseOpening = true; },
-       {R, 0, 0, 0, 12300, 0, 1, 1, 12500, 0, 0, 100, 0}, {"message 2", "message 2"}},
+       {R, 0, 0, 0, 12300, 0, 1, 1, 12500, 0, 0, 100, 0, 0}, {"message 2", "message 2"}},
       {"creation fails from cycle 60 on", [] { World.refuseCreatingFrom = 60; },
-       {R, 0, 1, 9, 725700, 725700, 118, 59, -1, 59, 27, 0, -1}, {"message 1", "message 1"}},
+       {R, 0, 1, 9, 725700, 725700, 118, 59, -1, 59, 27, 0, -1, 0}, {"message 1", "message 1"}},
+      {"cycle 2's file locked for two tries",
+       [] { World.stopAtDeleteOf = 3, World.heldFromAttempt = 3, World.heldAttempts = 2, World.heldError = Locked; },
+       {R, S, 0, 3, 36900, 36900, 6, 3, -1, 3, 3, 0, -1, 150}, {"score pending"}},
+      {"pending deletion when reopened once",
+       [] { World.stopAtDeleteOf = 3, World.heldFromAttempt = 2, World.heldAttempts = 1, World.heldError = Pending; },
+       {R, S, 0, 3, 36900, 36900, 6, 3, -1, 3, 3, 0, -1, 50}, {"score pending"}},
+      {"locked for good", [] { World.heldFromAttempt = 1, World.heldAttempts = 99, World.heldError = Locked; },
+       {R, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 100, 0, 1000}, {"message 1", "message 1"}},
+      {"pending deletion for good when reopened",
+       [] { World.heldFromAttempt = 2, World.heldAttempts = 99, World.heldError = Pending; },
+       {R, 0, 0, 0, 12300, 0, 1, 1, 12500, 0, 0, 100, 0, 1000}, {"message 2", "message 2"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -203,7 +220,8 @@ TEST_F(Run, EarlyEndsLeaveEverythingAsItIsUntilTheReset) {
     EXPECT_EQ((Numbers{engine::RunState, engine::StopFlag, engine::PassesDone, engine::CyclesInPass,
                        engine::CharsWritten, engine::CharsVerified, engine::FileOperations, World.filesCreated,
                        World.exists ? static_cast<std::int64_t>(World.bytes.size()) : -1, World.counts["delete"],
-                       engine::VerifiedRefreshCount, differing, first}),
+                       engine::VerifiedRefreshCount, differing, first,
+                       std::accumulate(World.sleeps.begin(), World.sleeps.end(), std::int64_t{0}) - 1062}),
               c.state);
     Strings ending;
     for (const std::string& what : World.shown)
@@ -211,7 +229,7 @@ TEST_F(Run, EarlyEndsLeaveEverythingAsItIsUntilTheReset) {
         ending.push_back(what);
     ending.push_back(World.shown.back());
     EXPECT_EQ(ending, c.ending);
-    EXPECT_TRUE(engine::FailureFlag == 0 && World.secondOpen == 0 && World.counts["sleep 1062"] == 1 &&
+    EXPECT_TRUE(engine::FailureFlag == 0 && World.secondOpen == 0 && World.sleeps[0] == 1062 &&
                 engine::LastScoreText == Text(L"777"));
     engine::ClearRunState();
     EXPECT_EQ((Numbers{engine::RunState, engine::StopFlag, engine::PassesDone, engine::CyclesInPass,

@@ -56,12 +56,14 @@ void Ferrulon::RunOnePassAndStop(wchar_t letter, const std::wstring& testFile) {
   ASSERT_TRUE(WaitFor(program_, 60000, [&] { const int bar = ProgressOf(program_); return bar >= 0 && bar <= 490; }, why_))
       << "one pass done: " << Seen();
   ClickControl(Control(ui::StopButton));
-  ASSERT_TRUE(WaitFor(program_, 30000, [&] {
-    return IsEnabledWindow(Control(ui::StartButton)) && Text(ui::DriveUnderTestText) == ui::DriveUnderTestLabel &&
-           CheckedSlot(program_) == -1 && Text(ui::ScoreText) == ui::Placeholder &&
-           Text(ui::StatusBanner) == ui::Placeholder && StatusText(program_, 0) == ui::WrittenLabel;
-  }, why_)) << Seen();
+  ASSERT_TRUE(WaitFor(program_, 30000, [&] { return ShowsReset(); }, why_)) << Seen();
   EXPECT_FALSE(PathExists(testFile)) << "the stopped run's tfile.frl is removed";
+}
+
+bool Ferrulon::ShowsReset() const {
+  return IsEnabledWindow(Control(ui::StartButton)) && Text(ui::DriveUnderTestText) == ui::DriveUnderTestLabel &&
+         CheckedSlot(program_) == -1 && Text(ui::ScoreText) == ui::Placeholder &&
+         Text(ui::StatusBanner) == ui::Placeholder && StatusText(program_, 0) == ui::WrittenLabel;
 }
 
 void Ferrulon::CloseExpectingExitCode0() {

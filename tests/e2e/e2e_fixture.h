@@ -25,6 +25,7 @@ class Ferrulon : public ::testing::Test {
   std::wstring Text(std::int64_t number) const { return TextOf(Control(number)); }
   // Then the window resets (no slot, verdict, score or count) and the test file is gone.
   void RunOnePassAndStop(wchar_t letter, const std::wstring& testFile);
+  bool ShowsReset() const;   // Start enabled; no slot, drive, score, verdict or count shown
   void CloseExpectingExitCode0();   // through the close box
 
   Program program_;

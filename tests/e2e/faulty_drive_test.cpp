@@ -1,7 +1,8 @@
 // Faulty drives made from outside the unmodified program. The fault library alters read() and
 // write() on the test file: a byte flipped, data ending early, a full drive; each ends the run red
 // with the failing cycle's file left on the drive. A drive that refuses the file or has vanished
-// since start-up is told in one message, and the window is ready again.
+// since start-up, or a test file that another program holds for longer than the program waits,
+// is told in one message, and the window is ready again.
 #include <cstdio>
 
 #include "e2e_fixture.h"
@@ -12,7 +13,7 @@ constexpr wchar_t FaultyLetter = L'n';
 
 struct Fault {
   const char* name;
-  const char* fault;         // of the fault library; "blocked" and "vanished" are none of its
+  const char* fault;         // of the fault library; "blocked", "vanished" and "held" are none of its
   const wchar_t* message;    // the one message shown; null: the red verdict instead
   const char* left;          // tfile.frl after the program has ended
 };
@@ -24,6 +25,7 @@ const Fault Faults[] = {
     {"DriveFull", "full:6060", nullptr, "6060 bytes, first z"},         // line 48 cut short, later writes fail
     {"ReadOnlyDrive", "blocked", ui::CannotCreateFile, "a directory"},  // a directory named tfile.frl
     {"VanishedDrive", "vanished", ui::CannotAccessDrive, "nothing"},    // the drive's directory removed
+    {"HeldByAnotherProgram", "held", ui::CannotCreateFile, "nothing"},  // this one, until the message shows
 };
 
 void PrintTo(const Fault& fault, std::ostream* os) { *os << fault.name << " (" << fault.fault << ")"; }
@@ -53,15 +55,20 @@ class FaultyDrive : public Ferrulon, public ::testing::WithParamInterface<Fault>
 
 TEST_P(FaultyDrive, IsToldAndLeavesTheFailingFile) {
   const Fault& fault = GetParam();
+  if (fault.message == nullptr && !FaultLibraryLoaded()) GTEST_SKIP() << NoFaultLibrary;   // the red runs are its faults
   const std::string how = fault.fault;
   ASSERT_TRUE(how != "blocked" || CreateDirectoryW(TestFileOn(FaultyLetter).c_str(), nullptr));
   ASSERT_TRUE(how != "vanished" || RemoveDirectoryW(FromUnixPath(UnixDrive(FaultyLetter)).c_str()));
+  HANDLE held = how != "held" ? INVALID_HANDLE_VALUE
+                              : CreateFileW(TestFileOn(FaultyLetter).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_TRUE(how != "held" || held != INVALID_HANDLE_VALUE);
 
   ASSERT_TRUE(StartRun(program_, FaultyLetter, why_)) << Seen();
   if (fault.message != nullptr) {
     HWND box = nullptr;
     ASSERT_TRUE(WaitFor(program_, 20000, [&] { return (box = FindMessageBox(program_)) != nullptr; }, why_)) << Seen();
     EXPECT_EQ(U8(TextOf(box) + L": " + MessageBoxText(box)), U8(ui::InfoCaption + std::wstring(L": ") + fault.message));
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);   // let go, so that the reset removes the file
     ASSERT_TRUE(CloseMessageBox(box)) << "the message box is still open 15 s after a click on OK";
     // Told once: no second message, no run going on or named, no verdict.
     ASSERT_TRUE(WaitFor(program_, 15000, [&] {

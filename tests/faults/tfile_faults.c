@@ -8,6 +8,7 @@
  *   FERRULON_FAULT=flip:PASS:OFFSET  the PASS-th read-back (from 1) gets the byte at OFFSET with its lowest bit flipped
  *                  cut:PASS:OFFSET   the PASS-th read-back ends at OFFSET
  *                  full:OFFSET       room for OFFSET bytes: a write crossing it is cut short, later ones fail (ENOSPC)
+ *                  slow:MS           a slow drive: the first read or write after each open of the file waits MS ms
  *                  count             no fault (as is anything else)
  *   FERRULON_FAULT_LOG=a file that gets "reads N bytes1 N writes N passes N written N" (passes: read-backs,
  *                      written: bytes) as a process that touched the test file exits
@@ -22,9 +23,9 @@
 #include <unistd.h>
 
 enum { MaxFds = 4096, Untested = 0, Other, Target, Reading };   /* Reading: a read-back has begun */
-enum { Count, Flip, Cut, Full };
+enum { Count, Flip, Cut, Full, Slow };
 
-static unsigned char FdKind[MaxFds];
+static unsigned char FdKind[MaxFds], FdWaited[MaxFds];
 static char TargetPath[4096], LogPath[4096], Fault[64];
 static int Mode;
 static long FaultPass, FaultAt, Passes, Reads, OneByteReads, Writes, Written;
@@ -52,6 +53,7 @@ static void Setup(void) {
   if (sscanf(Fault, "flip:%ld:%ld", &FaultPass, &FaultAt) == 2) Mode = Flip;
   else if (sscanf(Fault, "cut:%ld:%ld", &FaultPass, &FaultAt) == 2) Mode = Cut;
   else if (sscanf(Fault, "full:%ld", &FaultAt) == 1) Mode = Full;
+  else if (sscanf(Fault, "slow:%ld", &FaultAt) == 1) Mode = Slow;
   if (TargetPath[0] && LogPath[0]) atexit(WriteLog);
 }
 
@@ -65,10 +67,15 @@ static int IsTarget(int fd) {
   return FdKind[fd] != Other;
 }
 
+static void FirstTransferWaits(int fd) {
+  if (Mode == Slow && !FdWaited[fd]) FdWaited[fd] = 1, usleep((useconds_t)FaultAt * 1000);
+}
+
 /* The program reads each file back through a descriptor of its own, from the file's start. */
 ssize_t read(int fd, void *data, size_t size) {
   Setup();
   if (!IsTarget(fd)) return RealRead(fd, data, size);
+  FirstTransferWaits(fd);
   if (FdKind[fd] == Target) FdKind[fd] = Reading, ++Passes;
   ++Reads;
   OneByteReads += size == 1;
@@ -86,6 +93,7 @@ ssize_t read(int fd, void *data, size_t size) {
 ssize_t write(int fd, const void *data, size_t size) {
   Setup();
   if (!IsTarget(fd)) return RealWrite(fd, data, size);
+  FirstTransferWaits(fd);
   ++Writes;
   if (Mode == Full && size > 0) {
     off_t at = lseek(fd, 0, SEEK_CUR);
@@ -99,6 +107,6 @@ ssize_t write(int fd, const void *data, size_t size) {
 
 int close(int fd) {
   Setup();
-  if (fd >= 0 && fd < MaxFds) FdKind[fd] = Untested;
+  if (fd >= 0 && fd < MaxFds) FdKind[fd] = Untested, FdWaited[fd] = 0;
   return RealClose(fd);
 }

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
+
 #include "core/fake_world.h"
 #include "drives/drives.h"
 #include "runtime/pump.h"
@@ -48,6 +50,11 @@ Texts StatusTexts() {
 }
 
 std::int64_t Progress() { return ui::GetControlState(ui::ProgressBar); }
+std::wstring CurrentDirectory() {
+  wchar_t directory[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, directory);
+  return directory;
+}
 bool StartEnabled() { return IsWindowEnabled(Control(ui::StartButton)) != FALSE; }
 
 // Each test starts as the program does, with the drives it names, on the fake drive.
@@ -159,6 +166,7 @@ struct Step {
   void (*act)();
 };
 std::vector<Step> Steps;
+std::wstring StartedIn;   // the current directory when the main loop began
 std::size_t NextStep;
 std::int64_t Ticks, TicksReady;
 
@@ -178,6 +186,7 @@ void RunLoopWith(std::vector<Step> steps) {
   NextStep = 0;
   Ticks = TicksReady = 0;
   const UINT_PTR timer = SetTimer(nullptr, 0, 20, Tick);
+  StartedIn = CurrentDirectory();
   ui::RunMainLoop();
   KillTimer(nullptr, timer);
   EXPECT_EQ(NextStep, Steps.size()) << "stuck before step " << NextStep;
@@ -214,6 +223,7 @@ TEST_F(Window, StartThatCannotRunSaysWhyAndLeavesStartEnabled) {
     EXPECT_EQ((std::vector<std::int64_t>{ui::SelectedSlot, ui::GetControlState(ui::DriveOption0), TextBackOf(ui::StatusBanner)}),
               (std::vector<std::int64_t>{ui::NoSelection, startCase.checked, 0xEEEEEE}));
     EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  ", L" 验证:  ", L" 读/写数:  "}));
+    EXPECT_EQ(CurrentDirectory(), StartedIn);
   }
 }
 
@@ -233,9 +243,8 @@ TEST_F(Window, StoppedRunIsCleanedUpBeforeTheNextWait) {
   EXPECT_EQ((Texts{TextAndPlace(ui::DriveUnderTestText), TextOf(ui::ScoreText), TextOf(ui::StatusBanner),
                    TextOf(ui::StoredScoreText)}),
             (Texts{L"驱动器测试:  @ 190,136 145x20", L"----", L"----", L"----"}));
-  wchar_t directory[MAX_PATH] = {};
-  GetCurrentDirectoryW(MAX_PATH, directory);
-  EXPECT_EQ(std::wstring(directory), L"n:\\") << "the chosen drive is tested and stays the working directory";
+  EXPECT_EQ(World.deletedIn, L"n:\\") << "the reset removes the left file in the chosen drive's root";
+  EXPECT_EQ(CurrentDirectory(), StartedIn) << "and then lets go of the drive";
 }
 
 // Stop while idle ends the next run at its first poll; the next Start runs normally, and a Start
@@ -264,6 +273,7 @@ TEST_F(Window, StartAfterAStopOrACompletedRunTestsTheSameDriveAgain) {
   EXPECT_EQ(ui::GetControlState(ui::DriveOption0), 1) << "a completed run keeps its drive chosen";
   EXPECT_EQ(ui::SelectedSlot, ui::NoSelection) << "until the next Start reads the slots again";
   EXPECT_TRUE(World.boxes.empty());
+  EXPECT_EQ(CurrentDirectory(), StartedIn) << "the tested drive is let go";
 }
 
 // The run's drains drop the close box and Store; the window closes when asked after the run.
@@ -290,6 +300,7 @@ TEST_F(Window, FailedRunLeavesStartDisabled) {
   EXPECT_FALSE(StartEnabled());
   EXPECT_EQ(World.filesCreated, 40);
   EXPECT_TRUE(World.exists) << "the failing file stays for the user to see";
+  EXPECT_EQ(CurrentDirectory(), StartedIn) << "the tested drive is let go";
   EXPECT_EQ(TextOf(ui::ScoreText), L"----");
 }
 
@@ -342,6 +353,18 @@ TEST(WaitEvent, FailingGetMessageIsACloseRequestNeverDispatched) {
   EXPECT_EQ(runtime::WaitEvent(), runtime::CloseRequested);
   runtime::GetMessageCall = GetMessageW;
   EXPECT_EQ(Dispatched, 0);
+}
+
+// Windows' C runtime may run exit-time destructors while the process ends, after shutdown has
+// destroyed the heaps. Run them after the real start-up and shutdown: nothing of ours may be left.
+// A fault ends the process at once with its code, with no debugger to wait for.
+TEST(Shutdown, ExitTimeDestructorsAfterShutdownFindNothingOfOurs) {
+  EXPECT_EXIT({
+    (void)SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG { return EXCEPTION_EXECUTE_HANDLER; });
+    ui::StartProgram();
+    ui::EndProgram();
+    std::exit(0);
+  }, testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
 #include "ui/texts.h"
 
 namespace driver {
@@ -310,6 +312,33 @@ bool ClickCloseBox(const Program& program) {
 }
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+int DescriptorsOn(const std::string& unixDirectory) {
+  // Wine runs a Unix program given to CreateProcessW and hands back no process: the shell writes its
+  // count to a file under a temporary name and then renames it, and we wait for the name.
+  const std::string answer = "/tmp/ferrulon-descriptors-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(GetTickCount64());
+  std::wstring command = Wide("/bin/sh -c \"d=$(realpath '" + unixDirectory + "') && find /proc/[0-9]*/fd -lname $d "
+                              "2>/dev/null | wc -l >" + answer + ".part && mv " + answer + ".part " + answer + "\"");
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started = {};
+  if (!CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                      &startup, &started))
+    return -1;
+  if (started.hProcess != nullptr) CloseHandle(started.hProcess);
+  if (started.hThread != nullptr) CloseHandle(started.hThread);
+  for (int tries = 0; tries < 100; ++tries, Sleep(100)) {
+    FILE* file = _wfopen(FromUnixPath(answer).c_str(), L"rb");
+    if (file == nullptr) continue;
+    int count = -1;
+    if (std::fscanf(file, "%d", &count) != 1) count = -1;
+    std::fclose(file);
+    (void)DeleteFileW(FromUnixPath(answer).c_str());
+    return count;
+  }
+  return -1;
+}
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return {};

@@ -92,6 +92,11 @@ bool SaveScreenshot(const Program& program, const std::wstring& path);
 
 bool PathExists(const std::wstring& path);
 
+// Under Wine: the descriptors that Unix processes hold open on a directory, counted by a Unix shell
+// that Wine starts for us. A Windows program's current directory is one in its own process and one
+// in Wine's server. -1 when no count came within 10 s (not under Wine, say).
+int DescriptorsOn(const std::string& unixDirectory);
+
 std::string Utf8(const std::wstring& text);
 std::wstring Wide(const std::string& utf8);
 // A Unix path as the program sees it, through Wine's Z: drive; a Windows path stays one ('/' as '\').
