@@ -6,13 +6,7 @@
 
 #include <commctrl.h>
 
-namespace {
-std::vector<HWND> Children(HWND parent) {
-  std::vector<HWND> children;
-  for (HWND c = GetWindow(parent, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
-  return children;
-}
-}  // namespace
+using driver::Children;
 
 using ControlServices = MainWindowTest;
 
@@ -43,10 +37,9 @@ TEST_F(ControlServices, EachKindHasItsNativeClassStyleNumberAndFont) {
                                            L"1 msctls_progress32 50000001", L"102 Button 50030009"};
   std::vector<std::wstring> seen;
   for (HWND c : Children(main_)) {
-    wchar_t name[64] = {}, style[16] = {};
-    GetClassNameW(c, name, 64);
+    wchar_t style[16] = {};
     swprintf(style, 16, L"%lX", static_cast<unsigned long>(GetWindowLongPtrW(c, GWL_STYLE)));
-    seen.push_back(std::to_wstring(GetWindowLongPtrW(c, GWLP_ID)) + L" " + name + L" " + style);
+    seen.push_back(std::to_wstring(GetWindowLongPtrW(c, GWLP_ID)) + L" " + driver::ClassOf(c) + L" " + style);
     EXPECT_EQ(GetWindowLongPtrW(c, GWL_EXSTYLE) & ~WS_EX_NOPARENTNOTIFY, 0);
     EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(c, WM_GETFONT, 0, 0)), GetStockObject(DEFAULT_GUI_FONT));
   }

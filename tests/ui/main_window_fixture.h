@@ -10,13 +10,10 @@
 #include <vector>
 
 #include "runtime/runtime.h"
+#include "tools/driver/driver.h"
 #include "ui/ui.h"
 
-inline std::wstring WindowText(HWND window) {
-  wchar_t text[256] = {};
-  GetWindowTextW(window, text, 256);
-  return text;
-}
+inline std::wstring WindowText(HWND window) { return driver::TextOf(window); }
 
 // The colour on the screen at a point of a control. Wine hands painted windows to the display a
 // little later, while the thread takes messages: wait for the expected colour, up to two seconds.
