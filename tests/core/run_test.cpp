@@ -189,6 +189,8 @@ TEST_F(Run, EarlyEndsLeaveEverythingAsItIsUntilTheReset) {
        {R, S, 0, 50, 615000, 615000, 100, 50, -1, 50, 18, 0, -1, 0}, {"count 1 393600"}},
       {"Stop during pass 2, seen after its drain", [] { World.stopAtReading = 4; },
        {R, S, 2, 0, 1230000, 1230000, 200, 100, -1, 100, 4, 0, -1, 0}, {"drain @4"}},
+      {"Stop during the last pass, seen after its drain: no verdict", [] { World.stopAtReading = 100; },
+       {R, S, 50, 0, 30750000, 30750000, 5000, 2500, -1, 2500, 4, 0, -1, 0}, {"drain @100"}},
       {"no file can be created", [] { World.refuseCreatingFrom = 1; },
        {R, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 100, 0, 0}, {"message 1", "message 1"}},
       {"the file written cannot be opened", [] { World.refuseOpening = true; },
