@@ -36,8 +36,9 @@ constexpr std::int64_t RetryWaitsMs[] = {50, 100, 200, 300, 350};
 HANDLE Persisting(HANDLE (*attempt)(const wchar_t*), const wchar_t* name) {
   HANDLE handle = attempt(name);
   for (std::int64_t waitMs : RetryWaitsMs) {
+    if (handle != INVALID_HANDLE_VALUE) break;
     const DWORD error = GetLastError();
-    if (handle != INVALID_HANDLE_VALUE || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) break;
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
     runtime::DelayMs(waitMs);
     handle = attempt(name);
   }
