@@ -35,6 +35,7 @@ void WriteLine(UnbufferedTextFile& file, const runtime::Text& text);    // text,
 runtime::Text ReadLine(UnbufferedTextFile& file);                       // without its terminator
 void Close(UnbufferedTextFile& file);
 bool ForceDelete(const wchar_t* name);   // clears read-only first; true when deleted
+void DeleteWhileItSucceeds(const wchar_t* name);   // ForceDelete until it fails, at most 10 times
 
 // ---- The run -------------------------------------------------------------------------------
 constexpr std::int64_t PassesPerRun = 50;

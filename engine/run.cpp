@@ -131,8 +131,7 @@ bool RunCycle(const RunView& view) {
   CyclesInPass += 1;
   if (StopSeen()) return false;
   // Delete until it fails, twice over: on a healthy drive one removal and two failed attempts.
-  for (std::int64_t round = 0; round < 2; ++round)
-    while (ForceDelete(TestFileName)) {}
+  for (std::int64_t round = 0; round < 2; ++round) DeleteWhileItSucceeds(TestFileName);
   return !StopSeen();
 }
 
@@ -170,7 +169,7 @@ void ClearRunState() {
   PassesDone = 0;
   PassStartMs = 0;
   ClearCounters();
-  while (ForceDelete(TestFileName)) {}
+  DeleteWhileItSucceeds(TestFileName);
 }
 
 }  // namespace engine

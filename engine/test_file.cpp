@@ -16,6 +16,15 @@ Bytes& ReadScratch = runtime::Lasting<Bytes>();    // bytes of the line being re
 
 constexpr char Terminator[] = {'\r', '\n'};
 
+// No line written is longer than 369 bytes (123 characters of up to 3 bytes). A drive that returns
+// bytes without end, and no terminator, must not keep the program reading one line for ever: a
+// line ends after 4,096 bytes, and the bytes after them start the next one.
+constexpr std::int64_t LongestLineBytes = 4096;
+
+// A drive that reports every deletion as done while the file stays would keep a delete loop going
+// for ever; one name is deleted at most this many times in a row.
+constexpr std::int64_t DeletesInARow = 10;
+
 HANDLE HandleOf(const UnbufferedTextFile& file) { return static_cast<HANDLE>(file.handle); }
 
 UnbufferedTextFile FileOf(HANDLE handle) {
@@ -98,7 +107,7 @@ void WriteLine(UnbufferedTextFile& file, const runtime::Text& text) {
 
 runtime::Text ReadLine(UnbufferedTextFile& file) {
   std::int64_t used = 0;
-  for (;;) {
+  while (used < LongestLineBytes) {
     if (static_cast<std::int64_t>(ReadScratch.size()) - used < 5) ReadScratch.resize(ReadScratch.size() + 4096);
     char* at = ReadScratch.data() + used;
     if (!ReadBytes(file, at, 1)) break;   // end of file, or a read error
@@ -140,6 +149,10 @@ void Close(UnbufferedTextFile& file) {
 bool ForceDelete(const wchar_t* name) {
   (void)File.setFileAttributes(name, FILE_ATTRIBUTE_NORMAL);
   return File.deleteFile(name) != 0;
+}
+
+void DeleteWhileItSucceeds(const wchar_t* name) {
+  for (std::int64_t deleted = 0; deleted < DeletesInARow && ForceDelete(name); ++deleted) {}
 }
 
 }  // namespace engine
