@@ -41,7 +41,7 @@ HANDLE WINAPI FakeCreate(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATT
   if (World.heldFromAttempt && held >= 0 && held < World.heldAttempts) return SetLastError(World.heldError), INVALID_HANDLE_VALUE;
   SetLastError(ERROR_FILE_NOT_FOUND);
   if (disposition == OPEN_EXISTING) {
-    if (!World.exists || World.refuseOpening) return INVALID_HANDLE_VALUE;
+    if (!World.exists) return INVALID_HANDLE_VALUE;
   } else {
     World.createAttempts += disposition == CREATE_ALWAYS;
     const bool refused = World.refuseCreatingFrom && World.createAttempts >= World.refuseCreatingFrom;
@@ -86,7 +86,6 @@ BOOL WINAPI FakeClose(HANDLE h) {
   if (World.openForWriting) {
     World.firstBytes += World.bytes.empty() ? '-' : World.bytes[0];
     if (World.filesCreated == World.flipInFile) World.bytes[World.flipAt] ^= 0x01;
-    if (World.filesCreated == World.cutFile) World.bytes.resize(World.cutTo);
   } else if (World.filesCreated == World.stopAtReadCloseOf) {
     (void)engine::RequestStop();
   }

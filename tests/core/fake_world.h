@@ -15,7 +15,7 @@
 // at reading 2k, its duration passDurations[k - 1] ms (10 when not given).
 struct FakeWorld {
   std::string bytes{};   // the test file
-  bool exists = false, open = false, openForWriting = false, refuseOpening = false;
+  bool exists = false, open = false, openForWriting = false;
   std::size_t position = 0;
   std::int64_t filesCreated = 0, createAttempts = 0, secondOpen = 0, clockReadings = 0;
   std::string firstBytes{};                       // first byte of every file written, in order
@@ -26,7 +26,7 @@ struct FakeWorld {
   std::vector<std::pair<std::wstring, std::wstring>> boxes{};   // caption, text
   std::vector<std::string> shown{};   // "count 0 393600", "pass 1 @2 w v ops" (@ clock readings), ...
   std::int64_t refuseCreatingFrom = 0;   // this creation and all later fail; truncating needs the file
-  std::int64_t flipInFile = 0, flipAt = 0, cutFile = 0, cutTo = 0;   // applied once it is written
+  std::int64_t flipInFile = 0, flipAt = 0;   // applied once it is written
   std::int64_t stopAtReadCloseOf = 0, stopAtDeleteOf = 0, stopAtReading = 0;   // Stop seen there
   // Another program holds the file: from this create or open attempt (1, 2, ...; a creation's fallback
   // belongs to its attempt), that many attempts fail with this error.

@@ -161,10 +161,10 @@ TEST_F(Run, CycleMakesTheRequestsInOrderAndTheNextRunCarriesTheLineDirection) {
   EXPECT_EQ(World.firstBytes, "z0");
 }
 
-// A differing line fails the run after the whole file is read; Stop ends it at its next poll; a
-// file that cannot be made or opened shows one message and ends the run like a stop. Counters, the
-// file and the score stay as they are, until the main loop's reset clears them and removes the file.
-// A file another program holds (locked, or pending deletion) is tried again for about a second.
+// Stop ends the run at its next poll; a file that cannot be made or opened shows one message and
+// ends the run like a stop. Counters, the file and the score stay as they are, until the main
+// loop's reset clears them and removes the file. A file another program holds (locked, or pending
+// deletion) is tried again for about a second. (Drives that fail at random: hostile_drives_test.)
 TEST_F(Run, EarlyEndsLeaveEverythingAsItIsUntilTheReset) {
   constexpr std::int64_t R = engine::ResetPending, S = engine::StopRequested, Locked = ERROR_SHARING_VIOLATION,
                          Pending = ERROR_ACCESS_DENIED;
@@ -176,10 +176,6 @@ TEST_F(Run, EarlyEndsLeaveEverythingAsItIsUntilTheReset) {
                      // differing from the table and the first of them (-1: none), ms waited for a held file
     Strings ending;   // verdict or message, then the last thing shown
   } cases[] = {
-      {"byte 5 of file 1 flipped", [] { World.flipInFile = 1; World.flipAt = 5; },
-       {0, 0, 0, 0, 12300, 12177, 2, 1, 12500, 0, 0, 1, 0, 0}, {"failed", "drain @1"}},
-      {"file 75 cut inside its last line", [] { World.cutFile = 75; World.cutTo = 12437; },
-       {0, 0, 1, 24, 922500, 922377, 150, 75, 12437, 74, 10, 1, 99, 0}, {"failed", "drain @3"}},
       {"Stop clicked while idle", [] { (void)engine::RequestStop(); },
        {R, S, 0, 0, 0, 0, 0, 0, -1, 0, 0, 100, 0, 0}, {"score pending"}},
       {"Stop seen after cycle 3's counters", [] { World.stopAtReadCloseOf = 3; },
@@ -192,10 +188,6 @@ TEST_F(Run, EarlyEndsLeaveEverythingAsItIsUntilTheReset) {
        {R, S, 50, 0, 30750000, 30750000, 5000, 2500, -1, 2500, 4, 0, -1, 0}, {"drain @100"}},
       {"no file can be created", [] { World.refuseCreatingFrom = 1; },
        {R, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 100, 0, 0}, {"message 1", "message 1"}},
-      {"the file written cannot be opened", [] { World.refuseOpening = true; },
-       {R, 0, 0, 0, 12300, 0, 1, 1, 12500, 0, 0, 100, 0, 0}, {"message 2", "message 2"}},
-      {"creation fails from cycle 60 on", [] { World.refuseCreatingFrom = 60; },
-       {R, 0, 1, 9, 725700, 725700, 118, 59, -1, 59, 27, 0, -1, 0}, {"message 1", "message 1"}},
       {"cycle 2's file locked for two tries",
        [] { World.stopAtDeleteOf = 3, World.heldFromAttempt = 3, World.heldAttempts = 2, World.heldError = Locked; },
        {R, S, 0, 3, 36900, 36900, 6, 3, -1, 3, 3, 0, -1, 150}, {"score pending"}},
