@@ -1,9 +1,11 @@
 // Drive discovery through the logical drive strings.
 #include "drives/drives.h"
 
-#include <windows.h>
+#include "drives/drive_calls.h"
 
 namespace drives {
+
+DriveCalls Calls = {GetLogicalDriveStringsW, GetDriveTypeW, GetVolumeInformationW};
 
 DriveInfoList& DriveList = runtime::Lasting<DriveInfoList>();
 std::int64_t DriveCount = 0;
@@ -21,9 +23,9 @@ bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <=
 std::int64_t QueryDriveStrings(runtime::Text& buffer) {
   std::int64_t written = 0;
   for (int attempt = 0; attempt < 4; ++attempt) {
-    const DWORD length = GetLogicalDriveStringsW(0, nullptr);
+    const DWORD length = Calls.logicalDriveStrings(0, nullptr);
     buffer = runtime::SpaceText(length);
-    written = GetLogicalDriveStringsW(length, buffer.data());
+    written = Calls.logicalDriveStrings(length, buffer.data());
     if (written < static_cast<std::int64_t>(length)) break;
   }
   return CompleteRoots(buffer.data(), static_cast<std::int64_t>(buffer.size()), written);
@@ -51,11 +53,11 @@ void EnumerateDrives() {
   const std::int64_t entries = QueryDriveStrings(buffer);
   for (std::int64_t k = 0; k < entries; ++k) {
     DriveInfo drive{runtime::LowerText(runtime::TextFromBuffer(buffer.data() + k * EntryUnits, 3)), 0, {}};
-    drive.DriveType = static_cast<std::int32_t>(GetDriveTypeW(drive.RootPath.c_str()));
+    drive.DriveType = static_cast<std::int32_t>(Calls.driveType(drive.RootPath.c_str()));
     if (drive.DriveType == DRIVE_FIXED) {   // other drives are not touched beyond the type query
       runtime::Text label = runtime::SpaceText(LabelUnits);
-      if (GetVolumeInformationW(drive.RootPath.c_str(), label.data(), LabelUnits, nullptr, nullptr,
-                                nullptr, nullptr, 0))
+      if (Calls.volumeInformation(drive.RootPath.c_str(), label.data(), LabelUnits, nullptr, nullptr,
+                                  nullptr, nullptr, 0))
         drive.VolumeLabel = runtime::TextFromBuffer(label.data(), LabelUnits);
     }
     DriveList.push_back(drive);
