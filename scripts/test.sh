@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the Windows workflow, builds for Windows x86-64 with MinGW's g++
-# and, ferrulon.exe only, with Clang (warnings are errors in both), then runs every test under Wine,
-# with NTFS, exFAT and FAT32 drives mounted through FUSE where this machine allows it.
+# and, ferrulon.exe only, with Clang (warnings are errors in both), and the core and window tests
+# once more with traps on undefined behaviour, then runs every test under Wine, with NTFS, exFAT and
+# FAT32 drives mounted through FUSE where this machine allows it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FERRULON_BUILD:-$root/build}
@@ -18,6 +19,14 @@ begun=$SECONDS
 cmake --build "$build/clang" -j "$(nproc)" --target ferrulon
 echo "   Clang build: $((SECONDS - begun)) s"
 
+# The core and window tests once more, with undefined-behaviour checks that trap and the C++
+# library's own assertions (a read or write outside a buffer, an overflow, an index out of range).
+echo "== building the core and window tests with checks in $build/checked"
+begun=$SECONDS
+(cd "$root" && cmake --preset mingw-checked -B "$build/checked" >/dev/null)
+cmake --build "$build/checked" -j "$(nproc)" --target core_tests window_tests
+echo "   checked build: $((SECONDS - begun)) s"
+
 source "$root/scripts/wine-session.sh"
 source "$root/scripts/windows-filesystems.sh"
 wine_tools
@@ -33,4 +42,8 @@ echo "== starting Wine with the test drives"
 wine_session_up "$build"
 wine_fs_session_up "$build"
 echo "== running the tests"
-(cd "$build" && ctest --output-on-failure --timeout 600)
+status=0
+(cd "$build" && ctest --output-on-failure --timeout 600) || status=$?
+echo "== running the checked core and window tests"
+(cd "$build/checked" && ctest --output-on-failure --timeout 300) || status=$?
+exit $status

@@ -1,4 +1,8 @@
-// Test entry: plain LF output, so that CTest reads the test lists intact under Wine.
+// Test entry: plain LF output, so that CTest reads the test lists intact under Wine, and a fault
+// (in the checked build also a trapped undefined-behaviour check) that ends the program at once
+// with its code, where Wine would start a debugger and wait.
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
@@ -6,6 +10,11 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+  (void)SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* fault) -> LONG {
+    fprintf(stderr, "fault 0x%08lX at %p\n", static_cast<unsigned long>(fault->ExceptionRecord->ExceptionCode),
+            fault->ExceptionRecord->ExceptionAddress);
+    return EXCEPTION_EXECUTE_HANDLER;
+  });
   (void)_setmode(_fileno(stdout), _O_BINARY);
   (void)_setmode(_fileno(stderr), _O_BINARY);
   testing::InitGoogleTest(&argc, argv);
