@@ -6,8 +6,6 @@
  * CreateProcessW, so each process reads, once, three lines from $FERRULON_DRIVE_BASE/faults.settings:
  *   FERRULON_FAULT_FILE=the test file's Unix path
  *   FERRULON_FAULT=flip:PASS:OFFSET  the PASS-th read-back (from 1) gets the byte at OFFSET with its lowest bit flipped
- *                  cut:PASS:OFFSET   the PASS-th read-back ends at OFFSET
- *                  full:OFFSET       room for OFFSET bytes: a write crossing it is cut short, later ones fail (ENOSPC)
  *                  slow:MS           a slow drive: the first read or write after each open of the file waits MS ms
  *                  count             no fault (as is anything else)
  *   FERRULON_FAULT_LOG=a file that gets "reads N bytes1 N writes N passes N written N" (passes: read-backs,
@@ -15,7 +13,6 @@
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
-#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -23,7 +20,7 @@
 #include <unistd.h>
 
 enum { MaxFds = 4096, Untested = 0, Other, Target, Reading };   /* Reading: a read-back has begun */
-enum { Count, Flip, Cut, Full, Slow };
+enum { Count, Flip, Slow };
 
 static unsigned char FdKind[MaxFds], FdWaited[MaxFds];
 static char TargetPath[4096], LogPath[4096], Fault[64];
@@ -51,8 +48,6 @@ static void Setup(void) {
   sscanf(settings, "FERRULON_FAULT_FILE=%4095[^\n]\nFERRULON_FAULT=%63[^\n]\nFERRULON_FAULT_LOG=%4095[^\n]", TargetPath,
          Fault, LogPath);
   if (sscanf(Fault, "flip:%ld:%ld", &FaultPass, &FaultAt) == 2) Mode = Flip;
-  else if (sscanf(Fault, "cut:%ld:%ld", &FaultPass, &FaultAt) == 2) Mode = Cut;
-  else if (sscanf(Fault, "full:%ld", &FaultAt) == 1) Mode = Full;
   else if (sscanf(Fault, "slow:%ld", &FaultAt) == 1) Mode = Slow;
   if (TargetPath[0] && LogPath[0]) atexit(WriteLog);
 }
@@ -83,10 +78,6 @@ ssize_t read(int fd, void *data, size_t size) {
   off_t at = lseek(fd, 0, SEEK_CUR);
   ssize_t got = RealRead(fd, data, size);
   if (got > 0 && Mode == Flip && at <= FaultAt && FaultAt < at + got) ((unsigned char *)data)[FaultAt - at] ^= 1;
-  if (got > 0 && Mode == Cut && at + got > FaultAt) {
-    got = at >= FaultAt ? 0 : FaultAt - at;
-    lseek(fd, at + got, SEEK_SET);
-  }
   return got;
 }
 
@@ -95,11 +86,6 @@ ssize_t write(int fd, const void *data, size_t size) {
   if (!IsTarget(fd)) return RealWrite(fd, data, size);
   FirstTransferWaits(fd);
   ++Writes;
-  if (Mode == Full && size > 0) {
-    off_t at = lseek(fd, 0, SEEK_CUR);
-    if (at >= FaultAt) return errno = ENOSPC, -1;
-    if (at + (off_t)size > FaultAt) size = (size_t)(FaultAt - at);
-  }
   ssize_t done = RealWrite(fd, data, size);
   Written += done > 0 ? done : 0;
   return done;
