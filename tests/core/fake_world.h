@@ -1,6 +1,7 @@
 // The run's platform calls without a disk, real time or real message boxes: an in-memory drive
-// holding the one test file, a clock that reads what the test chooses, a recording message box and
-// a view that records what the run shows. Faults and Stop clicks are placed at chosen moments.
+// holding the one test file, with faults at chosen requests; a clock that reads what the test
+// chooses; a recording message box; and a view that records what the run shows. The drive keeps
+// what each read phase delivered and works out how many of its lines came back as written.
 #pragma once
 
 #include <cstdint>
@@ -11,13 +12,33 @@
 
 #include "engine/engine.h"
 
+// The requests each fault counts, from 1.
+enum Counter { Reads, Seeks, Writes, Creates, Opens, Closes, WriteCloses, Attributes, Deletes, Counters };
+enum FaultKind {
+  ChangedByte, ShortRead, ReadError, EndsEarly, BytesBeyond, Replaced, SeekFails, WriteFails, ShortWrite, CreateFails,
+  OpenFails, CloseFails, AttributesFail, DeleteFails, DeleteLies, Vanishes, FaultKinds
+};
+extern const struct FaultClass { const char* name; Counter counter; } FaultClasses[FaultKinds];
+// Requests from..from+count-1 of its counter. What it does (which byte and bits, how many bytes kept,
+// which error, what garbage) comes from arg; a changed byte with arg 0 is the first byte's lowest bit.
+struct Fault { FaultKind kind; std::int64_t from, count; std::uint64_t arg; };
+constexpr std::int64_t Always = 1LL << 40;
+
 // Files are numbered 1, 2, ... as they are created. Pass k starts at clock reading 2k - 1 and ends
 // at reading 2k, its duration passDurations[k - 1] ms (10 when not given).
 struct FakeWorld {
   std::string bytes{};   // the test file
   bool exists = false, open = false, openForWriting = false;
   std::size_t position = 0;
-  std::int64_t filesCreated = 0, createAttempts = 0, secondOpen = 0, clockReadings = 0;
+  std::vector<Fault> faults{};
+  std::int64_t requests[Counters] = {}, allRequests = 0, budget = 1LL << 62;   // past the budget every request fails
+  std::int64_t filesCreated = 0, clockReadings = 0;
+  bool endless = false;          // reads past the end deliver letters without end
+  std::int64_t lastFailed = 0;   // the last create or open: 0 done, 1 create failed, 2 open failed
+  bool logging = true;           // the log and counts of requests, off for speed
+  std::vector<int> delivered{};            // in the read phase going on; 0x100: nothing read, 0x101: moved back
+  std::vector<std::int64_t> linesBack{};   // per read phase: the lines at its start that came back as written
+  std::string violation{};                 // the first thing no program should do: another file, a second open, ...
   std::string firstBytes{};                       // first byte of every file written, in order
   std::wstring deletedIn{};                       // the current directory at the last deletion
   std::vector<std::string> log{};                 // the first 20,000 requests and views
@@ -25,12 +46,7 @@ struct FakeWorld {
   std::vector<std::int64_t> sleeps{}, passDurations{};   // ms
   std::vector<std::pair<std::wstring, std::wstring>> boxes{};   // caption, text
   std::vector<std::string> shown{};   // "count 0 393600", "pass 1 @2 w v ops" (@ clock readings), ...
-  std::int64_t refuseCreatingFrom = 0;   // this creation and all later fail; truncating needs the file
-  std::int64_t flipInFile = 0, flipAt = 0;   // applied once it is written
   std::int64_t stopAtReadCloseOf = 0, stopAtDeleteOf = 0, stopAtReading = 0;   // Stop seen there
-  // Another program holds the file: from this create or open attempt (1, 2, ...; a creation's fallback
-  // belongs to its attempt), that many attempts fail with this error.
-  std::int64_t attempts = 0, heldFromAttempt = 0, heldAttempts = 0, heldError = 0;
 };
 
 extern FakeWorld World;
@@ -40,5 +56,6 @@ void InstallFakes();   // engine::File, runtime::Clock and the message box reach
 void RemoveFakes();
 void ResetWorld();     // a fresh World, and the clock as if never read
 void FreshRunState();  // the run's state as the program starts it, pattern table just filled
+std::string FileNumber(std::int64_t k);   // the k-th file written: reversed lines when k is odd
 
 inline runtime::Text Wide(const std::string& ascii) { return runtime::Text(ascii.begin(), ascii.end()); }

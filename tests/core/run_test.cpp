@@ -93,7 +93,8 @@ TEST_F(TestFile, ReadLineRulesAndRequestSizes) {
 
 // When a fresh file cannot be made, an old one is truncated; with none, creating fails.
 TEST_F(TestFile, CreationFallsBackToTruncatingTheOldFile) {
-  World = FakeWorld{.bytes = "old contents", .exists = true, .refuseCreatingFrom = 1};
+  World = FakeWorld{.bytes = "old contents", .exists = true,
+                    .faults = {{CreateFails, 1, 1, ERROR_WRITE_PROTECT}, {CreateFails, 3, 1, ERROR_WRITE_PROTECT}}};
   engine::UnbufferedTextFile file{};
   ASSERT_TRUE(engine::CreateForWriting(file, L"tfile.frl"));
   engine::WriteLine(file, Text(L"new"));
@@ -114,7 +115,7 @@ TEST_F(Run, CompletedRunCountsEveryCycleScoresTheMeanPassAndResets) {
   EXPECT_EQ(engine::LastScoreText, Text(L"246"));   // 12,345 ms in all: the mean, truncated
   EXPECT_EQ((Numbers{engine::CharsWritten, engine::CharsVerified, engine::FileOperations, engine::CyclesInPass,
                      engine::PassesDone, engine::RunState, engine::FailureFlag, engine::WrittenRefreshCount,
-                     engine::VerifiedRefreshCount, engine::OperationsRefreshCount, World.secondOpen, World.exists}),
+                     engine::VerifiedRefreshCount, engine::OperationsRefreshCount, !World.violation.empty(), World.exists}),
             (Numbers{0, 0, 0, 0, 0, 0, 0, 4, 4, 0, 0, 0}));   // 2,500 cycles leave 4 since a refresh
   EXPECT_EQ(World.counts, (std::map<std::string, std::int64_t>{
       {"attributes 80", 7501}, {"clock", 100}, {"close", 5000}, {"create 80000000 0 3 80", 2500},
@@ -166,8 +167,8 @@ TEST_F(Run, CycleMakesTheRequestsInOrderAndTheNextRunCarriesTheLineDirection) {
 // loop's reset clears them and removes the file. A file another program holds (locked, or pending
 // deletion) is tried again for about a second. (Drives that fail at random: hostile_drives_test.)
 TEST_F(Run, EarlyEndsLeaveEverythingAsItIsUntilTheReset) {
-  constexpr std::int64_t R = engine::ResetPending, S = engine::StopRequested, Locked = ERROR_SHARING_VIOLATION,
-                         Pending = ERROR_ACCESS_DENIED;
+  constexpr std::int64_t R = engine::ResetPending, S = engine::StopRequested;
+  constexpr std::uint64_t Locked = ERROR_SHARING_VIOLATION, Pending = ERROR_ACCESS_DENIED;
   const struct {
     const char* what;
     void (*setup)();
@@ -186,18 +187,16 @@ TEST_F(Run, EarlyEndsLeaveEverythingAsItIsUntilTheReset) {
        {R, S, 2, 0, 1230000, 1230000, 200, 100, -1, 100, 4, 0, -1, 0}, {"drain @4"}},
       {"Stop during the last pass, seen after its drain: no verdict", [] { World.stopAtReading = 100; },
        {R, S, 50, 0, 30750000, 30750000, 5000, 2500, -1, 2500, 4, 0, -1, 0}, {"drain @100"}},
-      {"no file can be created", [] { World.refuseCreatingFrom = 1; },
+      {"no file can be created", [] { World.faults = {{CreateFails, 1, Always, ERROR_WRITE_PROTECT}}; },
        {R, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 100, 0, 0}, {"message 1", "message 1"}},
-      {"cycle 2's file locked for two tries",
-       [] { World.stopAtDeleteOf = 3, World.heldFromAttempt = 3, World.heldAttempts = 2, World.heldError = Locked; },
+      {"cycle 2's file locked for two tries (a create and its fallback each)",
+       [] { World.stopAtDeleteOf = 3, World.faults = {{CreateFails, 2, 4, Locked}}; },
        {R, S, 0, 3, 36900, 36900, 6, 3, -1, 3, 3, 0, -1, 150}, {"score pending"}},
-      {"pending deletion when reopened once",
-       [] { World.stopAtDeleteOf = 3, World.heldFromAttempt = 2, World.heldAttempts = 1, World.heldError = Pending; },
+      {"pending deletion when reopened once", [] { World.stopAtDeleteOf = 3, World.faults = {{OpenFails, 1, 1, Pending}}; },
        {R, S, 0, 3, 36900, 36900, 6, 3, -1, 3, 3, 0, -1, 50}, {"score pending"}},
-      {"locked for good", [] { World.heldFromAttempt = 1, World.heldAttempts = 99, World.heldError = Locked; },
+      {"locked for good", [] { World.faults = {{CreateFails, 1, Always, Locked}}; },
        {R, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 100, 0, 1000}, {"message 1", "message 1"}},
-      {"pending deletion for good when reopened",
-       [] { World.heldFromAttempt = 2, World.heldAttempts = 99, World.heldError = Pending; },
+      {"pending deletion for good when reopened", [] { World.faults = {{OpenFails, 1, Always, Pending}}; },
        {R, 0, 0, 0, 12300, 0, 1, 1, 12500, 0, 0, 100, 0, 1000}, {"message 2", "message 2"}},
   };
   for (const auto& c : cases) {
@@ -222,7 +221,7 @@ TEST_F(Run, EarlyEndsLeaveEverythingAsItIsUntilTheReset) {
         ending.push_back(what);
     ending.push_back(World.shown.back());
     EXPECT_EQ(ending, c.ending);
-    EXPECT_TRUE(engine::FailureFlag == 0 && World.secondOpen == 0 && World.sleeps[0] == 1062 &&
+    EXPECT_TRUE(engine::FailureFlag == 0 && World.violation.empty() && World.sleeps[0] == 1062 &&
                 engine::LastScoreText == Text(L"777"));
     engine::ClearRunState();
     EXPECT_EQ((Numbers{engine::RunState, engine::StopFlag, engine::PassesDone, engine::CyclesInPass,

@@ -220,7 +220,7 @@ TEST_F(Window, StartThatCannotRunSaysWhyAndLeavesStartEnabled) {
     RunLoopWith({{Now, ClickStart}, {[] { return !World.boxes.empty() && StartEnabled(); }, CloseBox}});
 
     EXPECT_EQ(World.boxes, startCase.boxes);
-    EXPECT_TRUE(World.sleeps.empty() && World.createAttempts == 0) << "no run began";
+    EXPECT_TRUE(World.sleeps.empty() && World.requests[Creates] == 0) << "no run began";
     EXPECT_EQ((std::vector<std::int64_t>{ui::SelectedSlot, ui::GetControlState(ui::DriveOption0), TextBackOf(ui::StatusBanner)}),
               (std::vector<std::int64_t>{ui::NoSelection, startCase.checked, 0xEEEEEE}));
     EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  ", L" 验证:  ", L" 读/写数:  "}));
@@ -289,8 +289,7 @@ TEST_F(Window, CloseAndStoreDuringARunAreDropped) {
 
 // A line read back wrong leaves Start disabled for good; the window still closes.
 TEST_F(Window, FailedRunLeavesStartDisabled) {
-  World.flipInFile = 40;
-  World.flipAt = 12000;
+  World.faults = {{ChangedByte, 39 * 12500 + 12001, 1, 0}};   // file 40's byte 12,000, its lowest bit
   ui::SetControlState(ui::DriveOption0, 1);
   RunLoopWith({{Now, ClickStart}, {[] { return TextOf(ui::StatusBanner) != L"----"; }, CloseBox}});
 
