@@ -66,9 +66,8 @@ std::string Hex(DWORD v) {
 void Violate(const std::string& what) {
   if (World.violation.empty()) World.violation = what;
 }
-// Counts a request of its kind; the fault of that kind it meets, if any. Past the budget, every
-// request fails as though a fault of its kind hit it.
-// `count`: the request is of this fault's kind of failure, and counts.
+// The fault of this kind that the request meets, if any. With `count`, the request is counted
+// first (once, with the kind of fault that fails it); past the budget every counted request fails.
 const Fault* Hit(FaultKind kind, bool count = false) {
   static const Fault overBudget{};
   const Counter counter = FaultClasses[kind].counter;
