@@ -14,6 +14,7 @@ source "$root/scripts/user-drives.sh"
 
 # Before anything is installed, built or linked.
 user_drives_check "$@" || exit 2
+user_drives_fit "$@" || exit 2
 
 echo "== checking the Debian packages Ferrulon needs (the first time installs MinGW-w64, Wine, Xvfb: a few minutes)"
 with_progress "installing packages" bash "$root/scripts/install-deps.sh"
