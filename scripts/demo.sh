@@ -15,7 +15,7 @@ trap 'exit 2' ERR   # whatever fails unforeseen, the exit code never reads as a 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FERRULON_BUILD:-$root/build}
 shot=
-if [ $# -gt 0 ] && [[ $1 == *.png ]]; then shot=$(realpath -m "$1"); shift; fi
+if [ $# -gt 0 ] && [[ $1 == *.png ]] && [ ! -d "$1" ]; then shot=$(realpath -m "$1"); shift; fi
 source "$root/scripts/progress.sh"
 source "$root/scripts/user-drives.sh"
 source "$root/scripts/compare.sh"
