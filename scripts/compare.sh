@@ -45,7 +45,7 @@ compare_out_ready() {
 }
 
 # One CSV line of the given fields: a field holding a comma, a double quote or a line break is
-# quoted, its double quotes doubled (mount options always hold commas).
+# quoted, its double quotes doubled (mount options mostly hold commas).
 compare_csv_line() {
   local field line="" sep=""
   for field in "$@"; do
