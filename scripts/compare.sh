@@ -5,6 +5,13 @@
 COMPARE_RUNS_MAX=20   # a run takes a minute or more; twenty of them on a slow stick take an hour or two
 COMPARE_USAGE="usage: bash scripts/run.sh [--runs N] [--out DIR] [DIR ...]"
 COMPARE_CSV_HEADER="time,directory,device,filesystem,mount options,run,verdict,score"
+# For awk: a score in whole ms with thousands separated, 1234.5 as "1,235"; "-" stays "-".
+COMPARE_GROUPED='function grouped(n,   s, out) {
+  if (n == "-") return n
+  s = sprintf("%d", int(n + 0.5)); out = ""
+  while (length(s) > 3) { out = "," substr(s, length(s) - 2) out; s = substr(s, 1, length(s) - 3) }
+  return s out
+}'
 
 # Reads the arguments into COMPARE_RUNS (1 unless given), COMPARE_OUT ("" unless given),
 # COMPARE_OPTIONS (the options given, as " --runs --out") and COMPARE_DIRS, in the order given.
@@ -112,13 +119,7 @@ compare_summary() {
 # ms with thousands separated (a median between two scores rounds half up).
 # usage: compare_table CSV RUNS
 compare_table() {
-  compare_summary "$1" "$2" | awk -F'\t' -v runs="$2" '
-    function grouped(n,   s, out) {
-      if (n == "-") return n
-      s = sprintf("%d", int(n + 0.5)); out = ""
-      while (length(s) > 3) { out = "," substr(s, length(s) - 2) out; s = substr(s, 1, length(s) - 3) }
-      return s out
-    }
+  compare_summary "$1" "$2" | awk -F'\t' -v runs="$2" "$COMPARE_GROUPED"'
     BEGIN {
       split("directory|device|filesystem|runs|verdict|median|best|worst|spread|mount options", head, "|")
       rows = 1
@@ -162,12 +163,7 @@ compare_exit_code() {
 compare_chart() {
   local data bars
   data=$(mktemp)
-  compare_summary "$1" "$2" | awk -F'\t' '
-    function grouped(n,   s, out) {
-      s = sprintf("%d", int(n + 0.5)); out = ""
-      while (length(s) > 3) { out = "," substr(s, length(s) - 2) out; s = substr(s, 1, length(s) - 3) }
-      return s out
-    }
+  compare_summary "$1" "$2" | awk -F'\t' "$COMPARE_GROUPED"'
     $6 == "green" { printf "%s\t%s\t%s\t%s\t%s\t%s\t%s\n", $1, $3, $7, $8, $9, grouped($7), $9; next }
     { printf "%s\t%s\tNaN\tNaN\tNaN\t%s\t0\n", $1, $3, $6 }' >"$data"
   bars=$(grep -c . "$data")
