@@ -1,25 +1,41 @@
 #!/usr/bin/env bash
 # Builds Ferrulon for Windows x86-64 (installing what is missing) and starts it under Wine: its
 # window on your display when there is one, otherwise the headless demonstration (scripts/demo.sh),
-# which runs the benchmark once and saves a picture. On Windows, run ferrulon.exe itself.
-# usage: bash scripts/run.sh [DIR ...]
+# which measures every directory given, N times each, and prints a table (with a CSV file, a chart
+# and pictures of the window in a results folder). On Windows, run ferrulon.exe itself.
+# usage: bash scripts/run.sh [--runs N] [--out DIR] [DIR ...]
 #   Each DIR (a USB stick's mount point, a disk, any directory you may write to) is offered as a
-#   drive, d: on, for this session only; without a display the demonstration measures the first.
+#   drive, d: on, for this session only. --runs and --out are for measuring without a display.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FERRULON_BUILD:-$root/build}
 export FERRULON_BUILD=$build
 source "$root/scripts/progress.sh"
 source "$root/scripts/user-drives.sh"
+source "$root/scripts/compare.sh"
+
+# A display that answers; before the packages are installed there may be no xdpyinfo to ask.
+have_display() { [ -n "${DISPLAY:-}" ] && { ! command -v xdpyinfo >/dev/null || xdpyinfo >/dev/null 2>&1; }; }
 
 # Before anything is installed, built or linked.
-user_drives_check "$@" || exit 2
+compare_args "$@" || exit 2
+user_drives_check "${COMPARE_DIRS[@]}" || exit 2
+if have_display; then
+  if [ -n "$COMPARE_OPTIONS" ]; then
+    echo "refused:$COMPARE_OPTIONS: with a display the window opens and you start each run yourself;" \
+         "to measure without it: env -u DISPLAY bash scripts/run.sh$(printf ' %q' "$@")" >&2
+    exit 2
+  fi
+  user_drives_fit "${COMPARE_DIRS[@]}" || exit 2
+elif [ -n "$COMPARE_OUT" ]; then
+  compare_out_ready "$COMPARE_OUT" || exit 2
+fi
 
 echo "== checking the Debian packages Ferrulon needs (the first time installs MinGW-w64, Wine, Xvfb: a few minutes)"
-with_progress "installing packages" bash "$root/scripts/install-deps.sh"
+with_progress "installing packages" bash "$root/scripts/install-deps.sh" || exit 2
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  echo "== no display${DISPLAY:+ at $DISPLAY}: running the headless demonstration instead"
-  exec bash "$root/scripts/demo.sh" "$build/demo/ferrulon-demo.png" "$@"
+  echo "== no display${DISPLAY:+ at $DISPLAY}: measuring headless instead"
+  exec bash "$root/scripts/demo.sh" "$@"
 fi
 
 echo "== building ferrulon.exe (the first build takes a few minutes)"
@@ -49,7 +65,7 @@ trap end_session EXIT
 trap 'echo "== interrupted"; exit 130' INT
 trap 'exit 143' TERM
 end_session   # a session still running would not see the new drives
-user_drives_map "$@"
+user_drives_map "${COMPARE_DIRS[@]}"
 "$WINESERVER" -p </dev/null >/dev/null 2>&1   # returns once the server runs (it detaches)
 wine_quiet cmd /c exit
 

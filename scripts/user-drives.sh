@@ -9,11 +9,8 @@ USER_DRIVE_DIRS=()    # the directories they point to, in the same order
 
 # Says in one line why the first unusable DIR cannot be measured, and fails; nothing is changed.
 user_drives_check() {
-  local dir
-  if [ $# -gt "$USER_DRIVES_MAX" ]; then
-    echo "refused: $# directories given; at most $USER_DRIVES_MAX fit beside c: in the window's seven drive slots" >&2
-    return 1
-  fi
+  local dir real
+  local -A given=()
   for dir in "$@"; do
     if [ ! -e "$dir" ]; then
       echo "refused: $dir does not exist" >&2
@@ -23,21 +20,36 @@ user_drives_check() {
       echo "refused: $dir is not writable (a read-only medium, or no permission): the benchmark writes its test file there" >&2
     elif [ -e "$dir/tfile.frl" ] || [ -L "$dir/tfile.frl" ]; then
       echo "refused: $dir already holds tfile.frl, which the benchmark would overwrite and delete; move it away first" >&2
+    elif real=$(realpath "$dir") && [ -n "${given[$real]:-}" ]; then
+      echo "refused: $dir is given twice (as ${given[$real]}); --runs N measures a directory N times" >&2
     else
+      given[$real]=$dir
       continue
     fi
     return 1
   done
 }
 
-# "device /dev/sdb1, filesystem vfat, mounted on /media/stick" for the directory, from df.
+# Says in one line that more directories were given than the window can offer, and fails.
+user_drives_fit() {
+  [ $# -le "$USER_DRIVES_MAX" ] && return 0
+  echo "refused: $# directories given; at most $USER_DRIVES_MAX fit beside c: in the window's seven drive slots" \
+       "(without a display, all of them are measured)" >&2
+  return 1
+}
+
+# One field of the mount that holds DIR, from findmnt: SOURCE (the device), FSTYPE, TARGET (where it
+# is mounted) or OPTIONS (sync or flush, say, change the score); "unknown" when it cannot tell.
+user_drive_mount() {
+  local value
+  value=$(findmnt -n -o "$2" -T "$1" 2>/dev/null | tail -n 1 | sed 's/^ *//; s/ *$//')
+  echo "${value:-unknown}"
+}
+
+# "device /dev/sdb1, filesystem vfat, mounted on /media/stick (rw,nosuid,flush)" for the directory.
 user_drive_describe() {
-  local field value out=()
-  for field in source fstype target; do
-    value=$(df --output="$field" "$1" 2>/dev/null | tail -n 1 | sed 's/^ *//; s/ *$//')
-    out+=("${value:-unknown}")
-  done
-  echo "device ${out[0]}, filesystem ${out[1]}, mounted on ${out[2]}"
+  echo "device $(user_drive_mount "$1" SOURCE), filesystem $(user_drive_mount "$1" FSTYPE)," \
+       "mounted on $(user_drive_mount "$1" TARGET) ($(user_drive_mount "$1" OPTIONS))"
 }
 
 # Links each DIR to the next free drive letter of $WINEPREFIX, from d: on, in the order given, and
