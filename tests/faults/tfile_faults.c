@@ -4,7 +4,7 @@
  * descriptor its server opened, so the file is recognised by what /proc/self/fd/N points at.
  * Wine 8 starts a Windows program with its parent's Unix environment, not the one passed to
  * CreateProcessW, so each process reads, once, three lines from $FERRULON_DRIVE_BASE/faults.settings:
- *   FERRULON_FAULT_FILE=the test file's Unix path
+ *   FERRULON_FAULT_FILE=the test file's Unix path, or *NAME for every path that ends in NAME
  *   FERRULON_FAULT=flip:PASS:OFFSET  the PASS-th read-back (from 1) gets the byte at OFFSET with its lowest bit flipped
  *                  slow:MS           a slow drive: the first read or write after each open of the file waits MS ms
  *                  count             no fault (as is anything else)
@@ -57,7 +57,10 @@ static int IsTarget(int fd) {
   if (FdKind[fd] == Untested) {
     char link[64], where[4096] = "";
     snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    FdKind[fd] = readlink(link, where, sizeof where - 1) > 0 && strcmp(where, TargetPath) == 0 ? Target : Other;
+    const ssize_t length = readlink(link, where, sizeof where - 1);
+    const size_t tail = strlen(TargetPath + 1);
+    const int any = TargetPath[0] == '*' && length >= (ssize_t)tail && strcmp(where + length - tail, TargetPath + 1) == 0;
+    FdKind[fd] = length > 0 && (any || strcmp(where, TargetPath) == 0) ? Target : Other;
   }
   return FdKind[fd] != Other;
 }
