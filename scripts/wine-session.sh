@@ -1,7 +1,7 @@
 # Sourced by the run, demo, test and benchmark commands: the Wine prefix, the test drives, a display and one Wine session
 # that every test process joins. Call wine_session_up BUILD_DIR first, wine_session_down at the end.
 
-# Letters mapped for tests; o, p and q are recorded as optical, network and removable drives.
+# Letters mapped for tests.
 FERRULON_TEST_DRIVES=mnopqrstu
 
 wine_quiet() { "$WINE" "$@" </dev/null >/dev/null 2>&1 || true; }
@@ -23,9 +23,6 @@ wine_prefix_create() {
     wine_quiet reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
       /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f
   done
-  wine_quiet reg add 'HKLM\Software\Wine\Drives' /v o: /d cdrom /f
-  wine_quiet reg add 'HKLM\Software\Wine\Drives' /v p: /d network /f
-  wine_quiet reg add 'HKLM\Software\Wine\Drives' /v q: /d floppy /f
   "$WINESERVER" -w || true
   wine_caption_font
   touch "$WINEPREFIX/.ferrulon-ready"
@@ -61,8 +58,6 @@ wine_drives_map() {
     mkdir -p "$base/$letter"
     ln -sfn "$base/$letter" "$WINEPREFIX/dosdevices/$letter:"
   done
-  printf 'FRLTEST' >"$base/m/.windows-label"
-  printf 'NOTREAD' >"$base/o/.windows-label"
   export FERRULON_TEST_DRIVES
 }
 
