@@ -9,7 +9,7 @@
 #   --out DIR    the results folder (default <build>/results/<date and time>)
 # Exit code: 0 every run green; 1 a run ended red (the drive gave back different data: that
 # directory's remaining runs are skipped, the next one is measured); 2 a measurement could not be
-# made; 130 after Ctrl+C.
+# made; 130 after Ctrl+C; 143 on SIGTERM.
 set -eEuo pipefail
 trap 'exit 2' ERR   # whatever fails unforeseen, the exit code never reads as a drive's fault
 root=$(cd "$(dirname "$0")/.." && pwd)
