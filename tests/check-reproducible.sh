@@ -1,0 +1,17 @@
+#!/bin/sh
+# What makes a rebuild of the same commit byte-identical, checked on this build alone: ferrulon.exe
+# has PE time stamp 0 and no path of the build; the ZIP holds its four files, each with the fixed
+# time, and README.zh-CN.txt as Notepad reads it (UTF-8 byte-order mark, CRLF line ends).
+# usage: check-reproducible.sh EXE ZIP ZIP_TIME(seconds since 1970) SOURCE_DIR BUILD_DIR
+exe=$1 zip=$2 time=$(date -u -d "@$3" +%Y%m%d.%H%M%S) status=0
+fail() { echo "$*"; status=1; }
+pe=$(od -An -tu4 -j 60 -N 4 "$exe")   # the PE header's offset; its time stamp is 8 bytes in
+[ $(od -An -tu4 -j $((pe + 8)) -N 4 "$exe") = 0 ] || fail "$exe: PE time stamp is not 0"
+! grep -qaF -e "$4" -e "$5" "$exe" || fail "$exe holds the path $4 or $5"
+names=$(unzip -Z1 "$zip" | tr '\n' ' ')
+[ "$names" = "ferrulon.exe README.md README.zh-CN.txt docs/ferrulon.png " ] || fail "$zip holds $names"
+TZ=UTC0 unzip -Z -T "$zip" | awk -v t="$time" '/^-/ && $7 != t { print "not " t ": " $0; bad = 1 } END { exit bad }' || status=1
+[ "$(unzip -p "$zip" README.zh-CN.txt | head -c 3 | od -An -tx1)" = " ef bb bf" ] || fail "README.zh-CN.txt: no BOM"
+[ "$(unzip -p "$zip" README.zh-CN.txt | grep -cv "$(printf '\r')\$")" = 0 ] || fail "README.zh-CN.txt: a line without CRLF"
+[ $status = 1 ] || echo "PE time stamp 0, no build path; ZIP: ${names}at $time UTC; README.zh-CN.txt: BOM, CRLF"
+exit $status
