@@ -7,12 +7,16 @@
 #include <io.h>
 #include <stdio.h>
 
+#include <string>
+
 #include <gtest/gtest.h>
+
+std::string CurrentCase;   // a generated case going on, named so that it can be replayed alone
 
 int main(int argc, char** argv) {
   (void)SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* fault) -> LONG {
-    fprintf(stderr, "fault 0x%08lX at %p\n", static_cast<unsigned long>(fault->ExceptionRecord->ExceptionCode),
-            fault->ExceptionRecord->ExceptionAddress);
+    fprintf(stderr, "fault 0x%08lX at %p%s%s\n", static_cast<unsigned long>(fault->ExceptionRecord->ExceptionCode),
+            fault->ExceptionRecord->ExceptionAddress, CurrentCase.empty() ? "" : " in ", CurrentCase.c_str());
     return EXCEPTION_EXECUTE_HANDLER;
   });
   (void)_setmode(_fileno(stdout), _O_BINARY);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <random>
@@ -13,6 +14,10 @@
 #include "runtime/pump.h"
 
 FakeWorld World;
+
+void Violate(const std::string& what) {
+  if (World.violation.empty()) World.violation = what;
+}
 
 const FaultClass FaultClasses[FaultKinds] = {
     {"read: a byte or bit changed", Reads}, {"read: fewer bytes than asked", Reads}, {"read: fails", Reads},
@@ -50,10 +55,12 @@ engine::FileCalls RealFile;
 runtime::ClockCalls RealClock;
 decltype(&MessageBoxW) RealBox;
 
-void Note(std::string request) {
+void Note(const std::string& request) {
   if (!World.logging) return;
   if (World.log.size() < 20000) World.log.push_back(request);   // a cycle makes about 12,820
-  World.counts[std::move(request)] += 1;
+  auto*& last = World.lastCount;   // most requests repeat the one before
+  if (last == nullptr || last->first != request) last = &*World.counts.try_emplace(request).first;
+  last->second += 1;
 }
 
 std::string N(std::int64_t n) { return std::string(" ").append(std::to_string(n)); }
@@ -63,20 +70,34 @@ std::string Hex(DWORD v) {
   return text;
 }
 
-void Violate(const std::string& what) {
-  if (World.violation.empty()) World.violation = what;
-}
 // The fault of this kind that the request meets, if any. With `count`, the request is counted
 // first (once, with the kind of fault that fails it); past the budget every counted request fails.
 const Fault* Hit(FaultKind kind, bool count = false) {
   static const Fault overBudget{};
   const Counter counter = FaultClasses[kind].counter;
   if (count) World.requests[counter] += 1, World.allRequests += 1;
+  if (count && World.allRequests == World.stopAtRequest) (void)engine::RequestStop();
   for (const Fault& f : World.faults)
     if (f.kind == kind && World.requests[counter] >= f.from && World.requests[counter] < f.from + f.count) return &f;
   return count && World.allRequests > World.budget ? &overBudget : nullptr;
 }
-bool Mine(HANDLE handle) { return handle == FakeHandle && World.open ? true : (Violate("a request on no open file"), false); }
+bool Mine(HANDLE handle) {
+  World.writingOrReading = true;
+  return handle == FakeHandle && World.open ? true : (Violate("a request on no open file"), false);
+}
+
+// Requests on the test file's name: in the drive's root, and no new step once Stop is clicked. The
+// run polls before each cycle, after its write and read phases and after its delete step, so a
+// Stop may let the step under way finish, but no delete step or next cycle may begin after it.
+void OnName(LPCWSTR name, bool deleting) {
+  if (std::wstring(name) != L"tfile.frl") Violate("a file other than tfile.frl");
+  wchar_t here[MAX_PATH] = {};
+  if (!World.root.empty() && (!GetCurrentDirectoryW(MAX_PATH, here) || _wcsicmp(here, World.root.c_str()) != 0))
+    Violate("a request outside the drive's root");
+  if (deleting == World.writingOrReading && engine::StopFlag == engine::StopRequested)
+    Violate(deleting ? "a delete step begun after Stop" : "a cycle begun after Stop");
+  World.writingOrReading = !deleting;
+}
 
 // Lines at the start of what a read phase delivered that read back as the k-th file's line: its
 // 123 bytes, then what ends a line (LF, a zero, no byte; CR and LF, CR and no byte, CR and a byte
@@ -101,9 +122,9 @@ std::int64_t LinesBack(const std::vector<int>& bytes, std::int64_t k) {
 
 HANDLE WINAPI FakeCreate(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                          DWORD disposition, DWORD attributes, HANDLE templ) {
-  const bool ours = std::wstring(name) == L"tfile.frl" && security == nullptr && templ == nullptr;
-  if (World.logging) Note("create" + Hex(access) + Hex(share) + Hex(disposition) + Hex(attributes) + (ours ? "" : " other"));
-  if (!ours) Violate("a file other than tfile.frl");
+  if (World.logging) Note("create" + Hex(access) + Hex(share) + Hex(disposition) + Hex(attributes));
+  OnName(name, false);
+  if (security != nullptr || templ != nullptr) Violate("security attributes or a template");
   if (World.open) Violate("a second open while one is open");
   const bool reading = disposition == OPEN_EXISTING;
   const Fault* fault = Hit(reading ? OpenFails : CreateFails, true);
@@ -142,9 +163,9 @@ BOOL WINAPI FakeRead(HANDLE handle, LPVOID into, DWORD n, LPDWORD done, LPOVERLA
   char got[8];
   if (n > sizeof got) Violate("a read of more than 8 bytes");
   if (!Mine(handle) || n > sizeof got) return FALSE;
-  const bool fails = Hit(ReadError, true) != nullptr;
+  const bool fails = Hit(ReadError, true) != nullptr || Hit(EndsEarly) != nullptr;
   std::size_t count = 0;
-  while (!fails && !Hit(EndsEarly) && count < n && StoredByte(World.position + count, got[count])) count += 1;
+  while (!fails && count < n && StoredByte(World.position + count, got[count])) count += 1;
   if (const Fault* f = Hit(ShortRead); f != nullptr && count > 0) count = f->arg % count;
   if (const Fault* f = Hit(ChangedByte); f != nullptr && count > 0)
     got[f->arg % count] ^= static_cast<char>(f->arg & 0x100 ? 1 << (f->arg >> 9) % 8 : 1 + (f->arg >> 9) % 255);
@@ -152,7 +173,7 @@ BOOL WINAPI FakeRead(HANDLE handle, LPVOID into, DWORD n, LPDWORD done, LPOVERLA
   World.delivered.insert(World.delivered.end(), got, got + count);
   if (count < n) World.delivered.push_back(NothingRead);
   World.position += *done = static_cast<DWORD>(count);
-  return fails ? (SetLastError(ERROR_CRC), FALSE) : TRUE;
+  return fails && Hit(EndsEarly) == nullptr ? (SetLastError(ERROR_CRC), FALSE) : TRUE;
 }
 
 DWORD WINAPI FakeSeek(HANDLE handle, LONG distance, PLONG high, DWORD method) {
@@ -179,26 +200,25 @@ BOOL WINAPI FakeClose(HANDLE handle) {
     if (Hit(Vanishes)) World.exists = false;
   } else {
     World.linesBack.push_back(LinesBack(World.delivered, World.filesCreated));
-    if (World.filesCreated == World.stopAtReadCloseOf) (void)engine::RequestStop();
+    if (World.atReadClose != nullptr) World.atReadClose();
   }
   return !Hit(CloseFails, true);
 }
 
 BOOL WINAPI FakeAttributes(LPCWSTR name, DWORD attributes) {
   if (World.logging) Note("attributes" + Hex(attributes));
-  if (std::wstring(name) != L"tfile.frl") Violate("a file other than tfile.frl");
+  OnName(name, true);
   return !Hit(AttributesFail, true) && World.exists ? TRUE : (SetLastError(ERROR_FILE_NOT_FOUND), FALSE);
 }
 
 BOOL WINAPI FakeDelete(LPCWSTR name) {
-  if (std::wstring(name) != L"tfile.frl") Violate("a file other than tfile.frl");
+  OnName(name, true);
   const bool fails = Hit(DeleteFails, true) != nullptr, lies = Hit(DeleteLies) != nullptr;
   const bool deleted = !fails && !lies && World.exists && !World.open;
   Note(deleted || (lies && !fails) ? "delete" : "delete fails");
   if (!deleted) return lies && !fails ? TRUE : (SetLastError(ERROR_ACCESS_DENIED), FALSE);
   World.exists = false;
   World.bytes.clear();
-  if (World.logging) World.deletedIn.resize(MAX_PATH), World.deletedIn.resize(GetCurrentDirectoryW(MAX_PATH, World.deletedIn.data()));
   if (World.filesCreated == World.stopAtDeleteOf) (void)engine::RequestStop();
   return TRUE;
 }
@@ -208,10 +228,14 @@ BOOL WINAPI FakeCounter(LARGE_INTEGER* value) {
   const std::int64_t reading = ++World.clockReadings, pass = (reading + 1) / 2;
   const std::int64_t duration = pass <= std::ssize(World.passDurations) ? World.passDurations[pass - 1] : 10;
   value->QuadPart = 1000000 + 100000 * pass + (reading % 2 == 0 ? duration : 0);
-  if (reading == World.stopAtReading) (void)engine::RequestStop();
   return TRUE;
 }
-void WINAPI FakeSleep(DWORD ms) { Note("sleep " + std::to_string(ms)); World.sleeps.push_back(ms); }
+void WINAPI FakeSleep(DWORD ms) {
+  Note("sleep " + std::to_string(ms));
+  World.sleeps.push_back(ms);
+  if (ms == 1062 && World.passesLeft > 0)   // the settle delay
+    engine::PassesDone = engine::PassesPerRun - World.passesLeft, engine::CyclesInPass = engine::CyclesPerPass - World.cyclesLeft;
+}
 int WINAPI FakeBox(HWND, LPCWSTR text, LPCWSTR caption, UINT) { World.boxes.emplace_back(caption, text); return IDOK; }
 
 void Show(std::string what) {
@@ -236,6 +260,17 @@ const engine::RunView RecordingView = {
     [] { Show("drain" + At()); },
     [] { Note("look"); },
 };
+
+std::vector<std::uint64_t> Seeds(const char* variable, std::uint64_t first, std::uint64_t count) {
+  if (const char* range = std::getenv(variable)) {
+    char* end = nullptr;
+    first = std::strtoull(range, &end, 10);
+    count = *end == ':' ? std::strtoull(end + 1, nullptr, 10) : 1;
+  }
+  std::vector<std::uint64_t> seeds;
+  for (std::uint64_t seed = first; seed < first + count; ++seed) seeds.push_back(seed);
+  return seeds;
+}
 
 void InstallFakes() {
   RealFile = std::exchange(engine::File,

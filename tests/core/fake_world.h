@@ -1,7 +1,9 @@
 // The run's platform calls without a disk, real time or real message boxes: an in-memory drive
 // holding the one test file, with faults at chosen requests; a clock that reads what the test
 // chooses; a recording message box; and a view that records what the run shows. The drive keeps
-// what each read phase delivered and works out how many of its lines came back as written.
+// what each read phase delivered and works out how many of its lines came back as written, and it
+// holds every program to what none may do, whatever the test: touch another file, open a second
+// one, make a request outside the drive's root, or go on past the next Stop poll.
 #pragma once
 
 #include <cstdint>
@@ -36,17 +38,23 @@ struct FakeWorld {
   bool endless = false;          // reads past the end deliver letters without end
   std::int64_t lastFailed = 0;   // the last create or open: 0 done, 1 create failed, 2 open failed
   bool logging = true;           // the log and counts of requests, off for speed
+  bool writingOrReading = false;   // the last request was one of a write or read phase, not of a delete step
   std::vector<int> delivered{};            // in the read phase going on; 0x100: nothing read, 0x101: moved back
   std::vector<std::int64_t> linesBack{};   // per read phase: the lines at its start that came back as written
-  std::string violation{};                 // the first thing no program should do: another file, a second open, ...
-  std::string firstBytes{};                       // first byte of every file written, in order
-  std::wstring deletedIn{};                       // the current directory at the last deletion
+  std::string violation{};                 // the first thing no program should do
+  std::string firstBytes{};                // first byte of every file written, in order
+  std::wstring root{};                     // when set, every request is made in this directory
   std::vector<std::string> log{};                 // the first 20,000 requests and views
   std::map<std::string, std::int64_t> counts{};   // every request
+  std::pair<const std::string, std::int64_t>* lastCount = nullptr;   // the entry of counts counted last
   std::vector<std::int64_t> sleeps{}, passDurations{};   // ms
   std::vector<std::pair<std::wstring, std::wstring>> boxes{};   // caption, text
   std::vector<std::string> shown{};   // "count 0 393600", "pass 1 @2 w v ops" (@ clock readings), ...
-  std::int64_t stopAtReadCloseOf = 0, stopAtDeleteOf = 0, stopAtReading = 0;   // Stop seen there
+  std::int64_t stopAtDeleteOf = 0, stopAtRequest = 0;   // Stop clicked there
+  // A run that is nearly done: during its settle delay the run is moved on to this many passes
+  // and cycles before its end (0: not moved).
+  std::int64_t passesLeft = 0, cyclesLeft = 0;
+  void (*atReadClose)() = nullptr;   // after every read phase
 };
 
 extern FakeWorld World;
@@ -56,6 +64,12 @@ void InstallFakes();   // engine::File, runtime::Clock and the message box reach
 void RemoveFakes();
 void ResetWorld();     // a fresh World, and the clock as if never read
 void FreshRunState();  // the run's state as the program starts it, pattern table just filled
+void Violate(const std::string& what);    // keeps the first
 std::string FileNumber(std::int64_t k);   // the k-th file written: reversed lines when k is odd
+
+// The seeds of a campaign: FIRST to FIRST + COUNT - 1, unless the variable names one seed ("SEED") or
+// others ("FIRST:COUNT"). While one runs, CurrentCase names it, and a fault of the program says so.
+std::vector<std::uint64_t> Seeds(const char* variable, std::uint64_t first, std::uint64_t count);
+extern std::string CurrentCase;
 
 inline runtime::Text Wide(const std::string& ascii) { return runtime::Text(ascii.begin(), ascii.end()); }

@@ -1,6 +1,7 @@
 // Generated hostile drives under the test file and the run. A drive is a seed; from it are drawn
 // how many cycles the run has left (it starts late in its last pass, so that it can complete), one
-// to three faults of the in-memory drive, each from a request drawn at random, and maybe a Stop.
+// to three faults of the in-memory drive, each from a request drawn at random, and maybe a Stop,
+// clicked at any request or after the last pass.
 // Whatever the drive does, the run must end in exactly one way that the lines which came back
 // allow, within a budget of requests, touching nothing but tfile.frl.
 // FERRULON_DRIVES=SEED replays one drive; FERRULON_DRIVES=FIRST:COUNT runs a campaign of any length.
@@ -25,7 +26,7 @@ enum Outcome { Green, Red, Message, Stopped, Outcomes };
 const char* const OutcomeNames[Outcomes] = {"green", "red", "with a message", "stopped"};
 
 struct Drive {
-  std::int64_t cycles = 0, stopAtLook = 0, stopAtDrain = 0, looks = 0, drains = 0, verdicts = 0;
+  std::int64_t cycles = 0, stopAtDrain = 0, drains = 0, verdicts = 0;
   bool stopped = false;
   std::vector<std::int64_t> messages{};
   std::string description{};
@@ -35,12 +36,10 @@ const engine::RunView HostileView = {
     [] {}, [] {}, [](std::int64_t, std::int64_t) {}, [](std::int64_t) {},
     [] { D.verdicts += 1 << Red; }, [](const runtime::Text&) { D.verdicts += 1 << Green; }, [] {},
     [](std::int64_t message) { D.messages.push_back(message); },
-    [] {   // the drain after the last pass; not those after a verdict
-      if (D.verdicts == 0 && ++D.drains == D.stopAtDrain) D.stopped = true, (void)engine::RequestStop();
+    [] {   // the drain after the last pass; not those after a verdict or a message
+      if (D.verdicts == 0 && D.messages.empty() && ++D.drains == D.stopAtDrain) D.stopped = true, (void)engine::RequestStop();
     },
-    [] {
-      if (++D.looks == D.stopAtLook) D.stopped = true, (void)engine::RequestStop();
-    }};
+    [] {}};
 
 // The drive of one seed, and its one-line description.
 void Generate(std::uint64_t seed) {
@@ -50,7 +49,8 @@ void Generate(std::uint64_t seed) {
   World.budget = RequestBudget;
   std::mt19937_64 random(seed * 0x9E3779B97F4A7C15ULL + 1);
   const auto upTo = [&](std::int64_t n) { return 1 + static_cast<std::int64_t>(random() % n); };
-  D.cycles = upTo(3);
+  D.cycles = World.cyclesLeft = upTo(3);
+  World.passesLeft = 1;
   for (std::int64_t n = upTo(3); n > 0; --n) {
     Fault f{static_cast<FaultKind>(random() % FaultKinds), 0, 1, random()};
     f.from = upTo(PerCycle[FaultClasses[f.kind].counter] * D.cycles);
@@ -61,9 +61,9 @@ void Generate(std::uint64_t seed) {
     D.description += std::string("; ") + FaultClasses[f.kind].name + " from request " + std::to_string(f.from) + " for " +
                      (f.count == Always ? "good" : std::to_string(f.count)) + " (" + std::to_string(f.arg % 100000) + ")";
   }
-  if (random() % 4 == 0) (random() % 2 ? D.stopAtLook = upTo(D.cycles) : D.stopAtDrain = 1);
+  if (random() % 4 == 0) (random() % 2 ? World.stopAtRequest = upTo(12810 * D.cycles) : D.stopAtDrain = 1);
   D.description = "seed " + std::to_string(seed) + ": " + std::to_string(D.cycles) + " cycles to go" +
-                  (D.stopAtLook ? ", Stop before cycle " + std::to_string(D.stopAtLook) : "") +
+                  (World.stopAtRequest ? ", Stop at request " + std::to_string(World.stopAtRequest) : "") +
                   (D.stopAtDrain ? ", Stop after the last pass" : "") + D.description;
 }
 
@@ -71,42 +71,42 @@ void Generate(std::uint64_t seed) {
 Outcome Try(std::uint64_t seed) {
   Generate(seed);
   FreshRunState();
-  engine::PassesDone = engine::PassesPerRun - 1;
-  engine::CyclesInPass = engine::CyclesPerPass - D.cycles;
+  engine::LastScoreText = L"777";
   engine::RunDriveTest(HostileView);
+  D.stopped = D.stopped || (World.stopAtRequest > 0 && World.allRequests >= World.stopAtRequest);
   const bool reset = engine::RunState == engine::ResetPending;
   const Outcome outcome = D.verdicts ? (D.verdicts == 1 << Red ? Red : Green) : !D.messages.empty() ? Message : Stopped;
   const std::vector<std::int64_t>& back = World.linesBack;
   const std::int64_t phases = static_cast<std::int64_t>(back.size());
   const auto differing = std::find_if(back.begin(), back.end(), [](std::int64_t n) { return n < 100; });
-  const auto violate = [](const std::string& what) { World.violation = World.violation.empty() ? what : World.violation; };
   if (D.verdicts > 2 || (D.verdicts > 0) + !D.messages.empty() + (reset && D.messages.empty()) != 1 ||
       D.messages.size() > 1 || reset != (outcome == Message || outcome == Stopped))
-    violate("not exactly one ending");
+    Violate("not exactly one ending");
   if ((outcome == Red) != (differing != back.end()) || (outcome == Red && differing + 1 != back.end()))
-    violate("the lines of read phase " + std::to_string(differing - back.begin() + 1) + " of " + std::to_string(phases) +
+    Violate("the lines of read phase " + std::to_string(differing - back.begin() + 1) + " of " + std::to_string(phases) +
             ", yet the run ended " + OutcomeNames[outcome]);
-  if (outcome == Green && (phases != D.cycles || engine::LastScoreText.empty())) violate("green without every cycle and a score");
-  if ((outcome == Stopped) != D.stopped) violate(D.stopped ? "Stop not seen at the next poll" : "stopped without Stop");
-  if ((outcome == Message ? D.messages[0] : 0) != World.lastFailed) violate("the message does not match the last create or open");
+  if ((outcome == Green) != (engine::LastScoreText != runtime::Text(L"777"))) Violate("a score without green, or green without");
+  if (outcome == Green && phases != D.cycles) Violate("green without every cycle");
+  if (outcome == Stopped ? !D.stopped : D.stopped && outcome == Green) Violate(D.stopped ? "Stop not seen" : "stopped without Stop");
+  if ((outcome == Message ? D.messages[0] : 0) != World.lastFailed) Violate("the message does not match the last create or open");
   if (outcome == Red) {
     std::int64_t equal = 0;
     for (int i = 0; i < engine::LinesPerFile; ++i) {
       equal += engine::ReadBackTable[i] == engine::PatternTable[i];
-      if (i < back.back() && engine::ReadBackTable[i] != engine::PatternTable[i]) violate("a line back as written, unequal");
+      if (i < back.back() && engine::ReadBackTable[i] != engine::PatternTable[i]) Violate("a line back as written, unequal");
     }
     if (engine::CharsVerified != 12300 * (phases - 1) + 123 * equal || engine::CharsWritten != 12300 * World.filesCreated ||
         engine::FileOperations != 2 * phases || engine::CyclesInPass != engine::CyclesPerPass - D.cycles + phases - 1 ||
-        !World.exists)
-      violate("counters, or the failing file, after the red verdict");
+        engine::PassesDone != engine::PassesPerRun - 1 || engine::RunState != 0 || !World.exists)
+      Violate("counters, or the failing file, after the red verdict");
   }
   if (reset) engine::ClearRunState();
   if (reset && engine::CharsWritten + engine::CharsVerified + engine::FileOperations + engine::StopFlag + engine::RunState)
-    violate("the reset left counters or flags");
-  if (World.allRequests > RequestBudget) violate("more than " + std::to_string(RequestBudget) + " requests: a hang");
+    Violate("the reset left counters or flags");
+  if (World.allRequests > RequestBudget) Violate("more than " + std::to_string(RequestBudget) + " requests: a hang");
   const bool keeps = std::any_of(World.faults.begin(), World.faults.end(),
                                  [](const Fault& f) { return f.kind == DeleteFails || f.kind == DeleteLies; });
-  if (outcome != Red && World.exists && !keeps) violate("a test file left after the run");
+  if (outcome != Red && World.exists && !keeps) Violate("a test file left after the run");
   return outcome;
 }
 
@@ -116,17 +116,12 @@ Outcome Try(std::uint64_t seed) {
 const std::uint64_t FoundSeeds[] = {178, 270, 2001, 1054};
 
 TEST(HostileDrives, NeverAFalseGreenACrashOrAHang) {
-  std::uint64_t first = 1, count = 10000;
-  if (const char* range = std::getenv("FERRULON_DRIVES")) {
-    char* end = nullptr;
-    first = std::strtoull(range, &end, 10);
-    count = *end == ':' ? std::strtoull(end + 1, nullptr, 10) : 1;
-  }
   std::vector<std::uint64_t> seeds(std::begin(FoundSeeds), std::end(FoundSeeds));
-  for (std::uint64_t seed = first; seed < first + count; ++seed) seeds.push_back(seed);
+  for (std::uint64_t seed : Seeds("FERRULON_DRIVES", 1, 10000)) seeds.push_back(seed);
   InstallFakes();
   std::int64_t drives[FaultKinds + 1][Outcomes] = {}, failures = 0;
   for (std::uint64_t seed : seeds) {
+    CurrentCase = "FERRULON_DRIVES=" + std::to_string(seed);
     const Outcome outcome = Try(seed);
     drives[FaultKinds][outcome] += 1;
     for (const Fault& f : World.faults) drives[f.kind][outcome] += 1;
@@ -134,6 +129,7 @@ TEST(HostileDrives, NeverAFalseGreenACrashOrAHang) {
       ADD_FAILURE() << World.violation << "\n  " << D.description << "\n  alone: FERRULON_DRIVES=" << seed;
   }
   RemoveFakes();
+  CurrentCase.clear();
   for (int kind = 0; kind <= FaultKinds; ++kind)
     std::printf("%-34s %5lld green %5lld red %5lld message %5lld stopped\n", kind < FaultKinds ? FaultClasses[kind].name : "all drives",
                 static_cast<long long>(drives[kind][Green]), static_cast<long long>(drives[kind][Red]),
