@@ -23,8 +23,9 @@ class Ferrulon : public ::testing::Test {
   std::string Seen() const { return why_ + "; the window showed:\n" + Describe(program_); }
   HWND Control(std::int64_t number) const { return driver::Control(program_, number); }
   std::wstring Text(std::int64_t number) const { return TextOf(Control(number)); }
-  // Then the window resets (no slot, verdict, score or count) and the test file is gone.
-  void RunOnePassAndStop(wchar_t letter, const std::wstring& testFile);
+  // Stop, once a pass of the run going on has ended: the window resets (no slot, verdict, score or
+  // count) and the test file is gone.
+  void StopAfterAPass(const std::wstring& testFile);
   bool ShowsReset() const;   // Start enabled; no slot, drive, score, verdict or count shown
   void CloseExpectingExitCode0();   // through the close box
 

@@ -24,7 +24,8 @@ class OnFilesystem : public Ferrulon, public ::testing::WithParamInterface<const
 };
 
 TEST_P(OnFilesystem, PassStopsAsOnTmpfs) {
-  ASSERT_NO_FATAL_FAILURE(RunOnePassAndStop(GetParam()[0], FromUnixPath(UnixTestFile())));
+  ASSERT_TRUE(StartRun(program_, GetParam()[0], why_)) << Seen();
+  ASSERT_NO_FATAL_FAILURE(StopAfterAPass(FromUnixPath(UnixTestFile())));
   CloseExpectingExitCode0();
   // Per file, as on tmpfs: 12,500 one-byte reads; 200 writes, 100 lines of 123 bytes and their CR LF.
   const std::string log = RequestLog();

@@ -1,16 +1,16 @@
-// A slow drive: each open of the test file waits 100 ms before its first transfer, so a pass lasts
-// over 10 s. Mid-pass the window must not count as hung, yet a Stop or a click on the close box acts
+// A slow drive: each open of the test file waits 75 ms before its first transfer, so a pass lasts
+// over 7 s. Mid-pass the window must not count as hung, yet a Stop or a click on the close box acts
 // only after the pass; then nothing of the program holds the drive.
 #include "e2e_fixture.h"
 
 class SlowDrive : public Ferrulon {
-  std::string FaultSettings() const override { return Faulting(UnixDrive(L'n') + "/tfile.frl", "slow:100"); }
+  std::string FaultSettings() const override { return Faulting(UnixDrive(L'n') + "/tfile.frl", "slow:75"); }
 };
 
 TEST_F(SlowDrive, AnswersMidPassWhileStopAndCloseWaitForThePassEnd) {
   if (!FaultLibraryLoaded()) GTEST_SKIP() << NoFaultLibrary;
   ASSERT_TRUE(StartRun(program_, L'n', why_)) << Seen();
-  Sleep(1062 + 7000);   // the settle delay, then seven seconds into the first pass
+  Sleep(1062 + 6000);   // the settle delay, then six seconds into the first pass
   EXPECT_FALSE(IsHungAppWindow(program_.window)) << "Windows would ghost the window as not responding";
   ClickControl(Control(ui::StopButton));
   ASSERT_TRUE(ClickCloseBox(program_));

@@ -1,8 +1,8 @@
-// Long use of one program on a healthy test drive: a complete run, with its requests counted at the
-// system calls and what the window offers and shows, then three runs stopped after a pass, each
-// followed by Store score. What the program holds, read from outside after the first stopped run and
-// again after the third, in the same window state, must stay flat. About a minute; run under the
-// file watch (watch-files.sh), not on its own.
+// Long use of one program on a healthy test drive: what the window offers, then three runs stopped
+// after a pass, the first while another program holds the test file for a moment. What the program
+// holds, read from outside after the first stopped run and after the third, in the same window
+// state, must stay flat, and every file must reach the drive in the requests the program made. Run
+// under the file watch (watch-files.sh), not on its own.
 #include <windows.h>
 #include <psapi.h>
 #include <winternl.h>
@@ -82,10 +82,9 @@ class Soak : public Ferrulon {
 };
 
 // With the nine test drives the session lists more than seven drives: the window offers the first
-// seven in list order, and no more. The first run of a fresh process refreshes its counters every
-// 32nd cycle, so the fields end with the counts after cycle 2,496 of 2,500. Early in the run another
-// program (this one) holds the test file for 300 ms, as a virus scanner might: the run goes on.
-TEST_F(Soak, SevenSlotsACompleteRunThenStopsAndStoresKeepWhatTheProgramHoldsFlat) {
+// seven in list order, and no more. Early in the first run another program (this one) holds the
+// test file for 300 ms, as a virus scanner might: the run goes on.
+TEST_F(Soak, SevenSlotsThenStoppedRunsKeepWhatTheProgramHoldsFlat) {
   wchar_t roots[512] = {};   // "C:\", ... as the program lists them, which slots show as " c:\"
   CharLowerBuffW(roots, GetLogicalDriveStringsW(511, roots));
   std::vector<std::string> listed, shown;
@@ -101,34 +100,17 @@ TEST_F(Soak, SevenSlotsACompleteRunThenStopsAndStoresKeepWhatTheProgramHoldsFlat
   const std::vector<std::int64_t> started = Figures(program_);
   ASSERT_TRUE(StartRun(program_, SoakLetter, why_)) << Seen();
   bool held = false;   // the file caught between two of the program's own opens, and held
-  for (const ULONGLONG until = GetTickCount64() + 60000; !held && GetTickCount64() < until;) {
+  for (const ULONGLONG until = GetTickCount64() + 30000; !held && GetTickCount64() < until;) {
     HANDLE file = CreateFileW(TestFileOn(SoakLetter).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) held = (Sleep(300), CloseHandle(file) != FALSE);
   }
   EXPECT_TRUE(held) << "the test file was held for 300 ms";
-  ASSERT_EQ(U8(WaitForVerdict(program_, 300000, why_)), U8(ui::PassedVerdict)) << Seen();
-  ASSERT_TRUE(WaitForVerdictShown(program_, ui::PassedVerdict, why_)) << Seen();
-  EXPECT_EQ(UnderWine() ? DescriptorsOn(UnixDrive(SoakLetter)) : 0, 0) << "the tested drive is let go";
-  const std::wstring score = Text(ui::ScoreText);
-  EXPECT_TRUE(!score.empty() && score[0] != L'0' && score.find_first_not_of(L"0123456789") == std::wstring::npos)
-      << "score \"" << U8(score) << "\": whole milliseconds per pass";
-  EXPECT_EQ(U8(StatusText(program_, 0) + L"|" + StatusText(program_, 1) + L"|" + StatusText(program_, 2)),
-            " 写入:  30700800| 验证:  30700800| 读/写数:  4992");
-  EXPECT_FALSE(PathExists(TestFileOn(SoakLetter))) << "the test file is deleted after every cycle";
-
-  // Store score makes StoredScoreText anew, showing the complete run's score.
-  const auto stopAndStore = [&] {
-    ASSERT_NO_FATAL_FAILURE(RunOnePassAndStop(SoakLetter, TestFileOn(SoakLetter)));
-    HWND old = Control(ui::StoredScoreText);
-    ClickControl(Control(ui::StoreScoreButton));
-    ASSERT_TRUE(WaitFor(program_, 15000, [&] {
-      return Control(ui::StoredScoreText) != old && Text(ui::StoredScoreText) == score;
-    }, why_)) << Seen();
-  };
-  ASSERT_NO_FATAL_FAILURE(stopAndStore());
+  ASSERT_NO_FATAL_FAILURE(StopAfterAPass(TestFileOn(SoakLetter)));
   const std::vector<std::int64_t> warm = Figures(program_);
-  ASSERT_NO_FATAL_FAILURE(stopAndStore());
-  ASSERT_NO_FATAL_FAILURE(stopAndStore());
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_TRUE(StartRun(program_, SoakLetter, why_)) << Seen();
+    ASSERT_NO_FATAL_FAILURE(StopAfterAPass(TestFileOn(SoakLetter)));
+  }
   const std::vector<std::int64_t> last = Figures(program_);
   ASSERT_TRUE(std::min({warm[0], warm[1], warm[2] - 1, warm[3]}) > 0) << "the figures could be read";
   EXPECT_EQ((std::vector<std::int64_t>{last[0], last[1], last[2], started[2]}),
@@ -136,14 +118,14 @@ TEST_F(Soak, SevenSlotsACompleteRunThenStopsAndStoresKeepWhatTheProgramHoldsFlat
       << "kernel handles, GDI objects and windows after the first stopped run; windows at start-up";
   EXPECT_LE(last[3] - warm[3], PrivateBytesSlack) << "private bytes";
   CloseExpectingExitCode0();
-  if (!FaultLibraryLoaded()) GTEST_SKIP() << NoFaultLibrary << "; only the request and descriptor counts are unchecked";
+  if (!FaultLibraryLoaded()) GTEST_SKIP() << NoFaultLibrary << "; only the request counts are unchecked";
   // Every file written in 200 requests (100 lines of 123 bytes, each with its CR LF) and read back
-  // one byte a request: nothing buffers, joins or splits them on the way to the drive. The complete
-  // run read back 2,500 files; each stopped run whole passes of 50.
+  // one byte a request: nothing buffers, joins or splits them on the way to the drive. Each stopped
+  // run read back whole passes of 50 files.
   long reads = 0, bytes1 = 0, writes = 0, passes = 0, written = 0;
   ASSERT_EQ(std::sscanf(RequestLog().c_str(), "reads %ld bytes1 %ld writes %ld passes %ld written %ld", &reads, &bytes1,
                         &writes, &passes, &written), 5);
-  EXPECT_TRUE(passes >= 2650 && passes % 50 == 0) << passes << " read-backs";
+  EXPECT_TRUE(passes >= 150 && passes % 50 == 0) << passes << " read-backs";
   EXPECT_EQ((std::vector<long>{reads, bytes1, writes, written}),
             (std::vector<long>{12500 * passes, 12500 * passes, 200 * passes, 12500 * passes}));
 }

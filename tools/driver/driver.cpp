@@ -294,16 +294,6 @@ void ClickControl(HWND control) {
   ClickAt(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
 }
 
-bool CloseMessageBox(HWND box) {
-  ClickControl(GetDlgItem(box, IDOK));
-  const ULONGLONG deadline = GetTickCount64() + 15000;
-  while (IsWindow(box) && IsWindowVisible(box)) {
-    if (GetTickCount64() >= deadline) return false;
-    Sleep(50);
-  }
-  return true;
-}
-
 bool ClickCloseBox(const Program& program) {
   if (program.closeBox.x < 0) return false;
   const RECT outer = ScreenRectOf(program.window);

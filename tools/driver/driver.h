@@ -66,7 +66,6 @@ std::wstring MessageBoxText(HWND box);
 // Real mouse input at screen points: move, press and release the left button.
 void ClickAt(POINT screen);
 void ClickControl(HWND control);   // at its centre
-bool CloseMessageBox(HWND box);    // its OK button; false when the box still shows 15 s later
 // The close box that Wine draws in the caption, found once while the program is idle (a busy
 // program answers hit tests only between passes); false when it was not found.
 bool ClickCloseBox(const Program& program);
