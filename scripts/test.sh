@@ -11,6 +11,7 @@ build=${FERRULON_BUILD:-$root/build}
 bash "$root/scripts/check-workflow.sh" "$build"
 
 FERRULON_BUILD=$build FERRULON_WERROR=ON bash "$root/scripts/build.sh"
+echo "   installs, workflow check and build: $SECONDS s"
 
 # A second compiler: code that only one of them accepts, or warns about, cannot land.
 echo "== building ferrulon.exe with Clang in $build/clang"
@@ -47,13 +48,15 @@ winfs_up
 echo "== starting Wine with the test drives"
 wine_session_up "$build"
 wine_fs_session_up "$build"
-echo "== running the tests"
+echo "== running the tests ($SECONDS s in)"
 status=0
 (cd "$build" && ctest --output-on-failure --timeout 600) || status=$?
+echo "   tests done: $SECONDS s in"
 if wait "$checked_build"; then
   tail -n 1 "$checked_log"
   echo "== running the checked core and window tests"
   (cd "$build/checked" && ctest --output-on-failure --timeout 300) || status=$?
+  echo "   checked tests done: $SECONDS s in"
 else
   cat "$checked_log"
   echo "== the checked build failed"
