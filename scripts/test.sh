@@ -39,15 +39,14 @@ source "$root/scripts/windows-filesystems.sh"
 wine_tools
 export WINEPREFIX="$build/wineprefix"
 # Wine lets go of the drives before they are unmounted; Ctrl+C takes the same way out.
-cleanup() { kill "$checked_build" 2>/dev/null || true; wine_fs_session_down; wine_session_down; winfs_down; }
+cleanup() { kill "$checked_build" 2>/dev/null || true; wine_session_down; winfs_down; }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 echo "== mounting the NTFS, exFAT and FAT32 test drives"
 winfs_up
 echo "== starting Wine with the test drives"
-wine_session_up "$build"
-wine_fs_session_up "$build"
+wine_session_up "$build" "ntfs:d exfat:e fat32:f"
 echo "== running the tests ($SECONDS s in)"
 status=0
 (cd "$build" && ctest --output-on-failure --timeout 600) || status=$?

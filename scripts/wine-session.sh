@@ -85,8 +85,10 @@ wine_tools() {
   export WINE WINESERVER WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 }
 
+# usage: wine_session_up BUILD [LETTERS]   (LETTERS: the Windows filesystems mounted, as wine_fs_map takes them)
 wine_session_up() {
   local build=$1
+  FERRULON_FS_LETTERS=${2:-}
   wine_tools
   export WINEPREFIX="$build/wineprefix"
   wine_display_up
@@ -94,6 +96,7 @@ wine_session_up() {
   "$WINESERVER" -k 2>/dev/null || true
   "$WINESERVER" -w 2>/dev/null || true
   wine_drives_map
+  wine_fs_map "$FERRULON_FS_LETTERS"
   # Wine reads the drive letters when its session starts: start it now, detached from our output.
   "$WINESERVER" -p </dev/null >/dev/null 2>&1   # returns once the server runs (it detaches)
   wine_quiet cmd /c exit
@@ -103,6 +106,7 @@ wine_session_down() {
   "$WINESERVER" -k 2>/dev/null || true
   "$WINESERVER" -w 2>/dev/null || true
   wine_drives_unmap
+  wine_fs_unmap "${FERRULON_FS_LETTERS:-}"
   if [ -n "${FERRULON_XVFB_PID:-}" ]; then kill "$FERRULON_XVFB_PID" 2>/dev/null || true; fi
   return 0
 }
@@ -126,32 +130,4 @@ wine_fs_map() {
 wine_fs_unmap() {
   local pair
   for pair in $1; do rm -f "$WINEPREFIX/dosdevices/${pair#*:}:"; done
-}
-
-# The test command's Windows filesystems: d: NTFS, e: exFAT, f: FAT32, in a Wine session of their
-# own (prefix <build>/wineprefix-fs). In the shared session they would take three of the seven drive
-# slots from the test drives m: to u:. The session comes up even when none mounted, so that the
-# tests meant for it find it and report each kind as skipped.
-FERRULON_FS_LETTERS="ntfs:d exfat:e fat32:f"
-
-wine_fs_session_up() {
-  local shared=$WINEPREFIX
-  export FERRULON_FS_PREFIX="$1/wineprefix-fs" WINEPREFIX="$1/wineprefix-fs"
-  wine_prefix_create
-  "$WINESERVER" -k 2>/dev/null || true
-  "$WINESERVER" -w 2>/dev/null || true
-  wine_fs_map "$FERRULON_FS_LETTERS"
-  "$WINESERVER" -p </dev/null >/dev/null 2>&1   # returns once the server runs (it detaches)
-  wine_quiet cmd /c exit
-  export WINEPREFIX=$shared
-}
-
-wine_fs_session_down() {
-  [ -n "${FERRULON_FS_PREFIX:-}" ] || return 0
-  local shared=$WINEPREFIX
-  export WINEPREFIX=$FERRULON_FS_PREFIX
-  "$WINESERVER" -k 2>/dev/null || true
-  "$WINESERVER" -w 2>/dev/null || true
-  wine_fs_unmap "$FERRULON_FS_LETTERS"
-  export WINEPREFIX=$shared
 }

@@ -1,8 +1,9 @@
-// Long use of one program on a healthy test drive: what the window offers, then three runs stopped
-// after a pass, the first while another program holds the test file for a moment. What the program
-// holds, read from outside after the first stopped run and after the third, in the same window
-// state, must stay flat, and every file must reach the drive in the requests the program made. Run
-// under the file watch (watch-files.sh), not on its own.
+// Long use of one program: what the window offers, then runs stopped after a pass: on a tmpfs test
+// drive while another program holds the test file for a moment, on each Windows filesystem the test
+// command could mount through FUSE (d: NTFS, e: exFAT, f: FAT32, as FERRULON_FS_DRIVES lists them),
+// and on tmpfs again. What the program holds, read from outside after the first stopped run and
+// after the last, in the same window state, must stay flat, and every file must reach its drive in
+// the requests the program made. Run under the file watch (watch-files.sh), not on its own.
 #include <windows.h>
 #include <psapi.h>
 #include <winternl.h>
@@ -78,13 +79,13 @@ std::vector<std::int64_t> Figures(const Program& program) {
 }  // namespace
 
 class Soak : public Ferrulon {
-  std::string FaultSettings() const override { return Faulting(UnixDrive(SoakLetter) + "/tfile.frl", "count"); }
+  std::string FaultSettings() const override { return Faulting("*/tfile.frl", "count"); }   // on every drive
 };
 
 // With the nine test drives the session lists more than seven drives: the window offers the first
 // seven in list order, and no more. Early in the first run another program (this one) holds the
 // test file for 300 ms, as a virus scanner might: the run goes on.
-TEST_F(Soak, SevenSlotsThenStoppedRunsKeepWhatTheProgramHoldsFlat) {
+TEST_F(Soak, SevenSlotsThenStoppedRunsOnEveryFilesystemKeepWhatTheProgramHoldsFlat) {
   wchar_t roots[512] = {};   // "C:\", ... as the program lists them, which slots show as " c:\"
   CharLowerBuffW(roots, GetLogicalDriveStringsW(511, roots));
   std::vector<std::string> listed, shown;
@@ -107,9 +108,13 @@ TEST_F(Soak, SevenSlotsThenStoppedRunsKeepWhatTheProgramHoldsFlat) {
   EXPECT_TRUE(held) << "the test file was held for 300 ms";
   ASSERT_NO_FATAL_FAILURE(StopAfterAPass(TestFileOn(SoakLetter)));
   const std::vector<std::int64_t> warm = Figures(program_);
-  for (int run = 0; run < 2; ++run) {
-    ASSERT_TRUE(StartRun(program_, SoakLetter, why_)) << Seen();
-    ASSERT_NO_FATAL_FAILURE(StopAfterAPass(TestFileOn(SoakLetter)));
+  std::string drives = EnvironmentValue(L"FERRULON_FS_DRIVES") + " ";   // "d:ntfs e:exfat f:fat32 "
+  std::printf("on tmpfs and the Windows filesystems mounted: %s\n", drives.c_str());
+  for (drives += std::string(1, static_cast<char>(SoakLetter)) + ": "; !drives.empty(); drives.erase(0, drives.find(' ') + 1)) {
+    const std::string kind = drives.substr(2, drives.find(' ') - 2);
+    ASSERT_TRUE(StartRun(program_, static_cast<wchar_t>(drives[0]), why_)) << Seen();
+    ASSERT_NO_FATAL_FAILURE(StopAfterAPass(kind.empty() ? TestFileOn(SoakLetter)
+                                                        : FromUnixPath(EnvironmentValue(L"FERRULON_FS_BASE") + "/" + kind + "/tfile.frl")));
   }
   const std::vector<std::int64_t> last = Figures(program_);
   ASSERT_TRUE(std::min({warm[0], warm[1], warm[2] - 1, warm[3]}) > 0) << "the figures could be read";
@@ -125,7 +130,7 @@ TEST_F(Soak, SevenSlotsThenStoppedRunsKeepWhatTheProgramHoldsFlat) {
   long reads = 0, bytes1 = 0, writes = 0, passes = 0, written = 0;
   ASSERT_EQ(std::sscanf(RequestLog().c_str(), "reads %ld bytes1 %ld writes %ld passes %ld written %ld", &reads, &bytes1,
                         &writes, &passes, &written), 5);
-  EXPECT_TRUE(passes >= 150 && passes % 50 == 0) << passes << " read-backs";
+  EXPECT_TRUE(passes >= 100 && passes % 50 == 0) << passes << " read-backs";
   EXPECT_EQ((std::vector<long>{reads, bytes1, writes, written}),
             (std::vector<long>{12500 * passes, 12500 * passes, 200 * passes, 12500 * passes}));
 }
