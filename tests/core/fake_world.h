@@ -1,9 +1,8 @@
 // The run's platform calls without a disk, real time or real message boxes: an in-memory drive
 // holding the one test file, with faults at chosen requests; a clock that reads what the test
-// chooses; a recording message box; and a view that records what the run shows. The drive keeps
-// what each read phase delivered and works out how many of its lines came back as written, and it
-// holds every program to what none may do, whatever the test: touch another file, open a second
-// one, make a request outside the drive's root, or go on past the next Stop poll.
+// chooses; a recording message box; and a view that records what the run shows. The drive works
+// out how many lines of each read phase came back as written, and holds every program to what none
+// may do: touch another file, open a second one, leave the drive's root, go on past a Stop poll.
 #pragma once
 
 #include <cstdint>
@@ -30,31 +29,27 @@ constexpr std::int64_t Always = 1LL << 40;
 // at reading 2k, its duration passDurations[k - 1] ms (10 when not given).
 struct FakeWorld {
   std::string bytes{};   // the test file
-  bool exists = false, open = false, openForWriting = false;
+  bool exists = false, open = false, openForWriting = false, endless = false;   // endless: letters past the end
   std::size_t position = 0;
   std::vector<Fault> faults{};
   std::int64_t requests[Counters] = {}, allRequests = 0, budget = 1LL << 62;   // past the budget every request fails
   std::int64_t filesCreated = 0, clockReadings = 0;
-  bool endless = false;          // reads past the end deliver letters without end
-  std::int64_t lastFailed = 0;   // the last create or open: 0 done, 1 create failed, 2 open failed
-  bool logging = true;           // the log and counts of requests, off for speed
-  bool writingOrReading = false;   // the last request was one of a write or read phase, not of a delete step
+  std::int64_t lastFailed = 0;     // the last create or open: 0 done, 1 create failed, 2 open failed
+  bool logging = true;             // the log and counts of requests, off for speed
+  bool writingOrReading = false;   // the last request was of a write or read phase, not of a delete step
   std::vector<int> delivered{};            // in the read phase going on; 0x100: nothing read, 0x101: moved back
   std::vector<std::int64_t> linesBack{};   // per read phase: the lines at its start that came back as written
-  std::string violation{};                 // the first thing no program should do
-  std::string firstBytes{};                // first byte of every file written, in order
+  std::string violation{}, firstBytes{};   // the first thing no program should do; each file's first byte
   std::wstring root{};                     // when set, every request is made in this directory
-  std::vector<std::string> log{};                 // the first 20,000 requests and views
+  std::vector<std::string> log{};          // the first 20,000 requests and views
   std::map<std::string, std::int64_t> counts{};   // every request
-  std::pair<const std::string, std::int64_t>* lastCount = nullptr;   // the entry of counts counted last
+  std::pair<const std::string, std::int64_t>* lastCount = nullptr;   // the entry counted last
   std::vector<std::int64_t> sleeps{}, passDurations{};   // ms
   std::vector<std::pair<std::wstring, std::wstring>> boxes{};   // caption, text
   std::vector<std::string> shown{};   // "count 0 393600", "pass 1 @2 w v ops" (@ clock readings), ...
   std::int64_t stopAtDeleteOf = 0, stopAtRequest = 0;   // Stop clicked there
-  // A run that is nearly done: during its settle delay the run is moved on to this many passes
-  // and cycles before its end (0: not moved).
-  std::int64_t passesLeft = 0, cyclesLeft = 0;
-  void (*atReadClose)() = nullptr;   // after every read phase
+  std::int64_t passesLeft = 0, cyclesLeft = 0;   // a run moved on to its last passes in its settle delay
+  void (*atReadClose)() = nullptr;
 };
 
 extern FakeWorld World;
@@ -67,8 +62,8 @@ void FreshRunState();  // the run's state as the program starts it, pattern tabl
 void Violate(const std::string& what);    // keeps the first
 std::string FileNumber(std::int64_t k);   // the k-th file written: reversed lines when k is odd
 
-// The seeds of a campaign: FIRST to FIRST + COUNT - 1, unless the variable names one seed ("SEED") or
-// others ("FIRST:COUNT"). While one runs, CurrentCase names it, and a fault of the program says so.
+// A campaign's seeds: FIRST to FIRST + COUNT - 1, or as the variable says ("SEED" or "FIRST:COUNT").
+// CurrentCase names the one going on, for a fault of the program to report.
 std::vector<std::uint64_t> Seeds(const char* variable, std::uint64_t first, std::uint64_t count);
 extern std::string CurrentCase;
 

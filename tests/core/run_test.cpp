@@ -45,30 +45,31 @@ class Run : public testing::Test {
 };
 using TestFile = Run;
 
-// The table holds 100 pattern lines and two unused entries. Two files as the run writes them, every
-// line reversed just before it is written; then an empty line, which is its terminator alone.
-TEST_F(TestFile, PatternFilesHoldTheExactLayoutAlternatingDirection) {
+// The table holds 100 pattern lines and two unused entries. A file as the run writes it, every line
+// reversed just before it is written. When a fresh file cannot be made, an old one is truncated (to
+// an empty line, its terminator alone, and a 2-byte character); with none, creating fails.
+TEST_F(TestFile, WritesTheExactFileOrTruncatesTheOldOne) {
   engine::FillPatternTable();
   EXPECT_TRUE(engine::PatternTable[100].empty() && engine::PatternTable[101].empty());
   engine::UnbufferedTextFile file{};
-  for (const std::string& line : {std::string(Pattern.rbegin(), Pattern.rend()), Pattern}) {
-    ASSERT_TRUE(engine::CreateForWriting(file, L"tfile.frl"));
-    for (int i = 0; i < 100; ++i) {
-      engine::PatternTable[i] = runtime::ReverseText(engine::PatternTable[i]);
-      engine::WriteLine(file, engine::PatternTable[i]);
-    }
-    engine::Close(file);
-    std::string expected;
-    for (int i = 0; i < 100; ++i) expected += line + "\r\n";
-    EXPECT_EQ(World.bytes, expected);
-  }
+  ASSERT_TRUE(engine::CreateForWriting(file, L"tfile.frl"));
+  for (int i = 0; i < 100; ++i) engine::WriteLine(file, engine::PatternTable[i] = runtime::ReverseText(engine::PatternTable[i]));
+  engine::Close(file);
+  std::string expected;
+  for (int i = 0; i < 100; ++i) expected += std::string(Pattern.rbegin(), Pattern.rend()) + "\r\n";
+  EXPECT_EQ(World.bytes, expected);
   World.log.clear();
+  World.faults = {{CreateFails, 2, 1, ERROR_WRITE_PROTECT}, {CreateFails, 4, 1, ERROR_WRITE_PROTECT}};
   ASSERT_TRUE(engine::CreateForWriting(file, L"tfile.frl"));
   engine::WriteLine(file, Text());
   engine::WriteLine(file, Text(L"\u00E9"));
   engine::Close(file);
   EXPECT_EQ(World.bytes, "\r\n\xC3\xA9\r\n");
-  EXPECT_EQ(World.log, (Strings{"create C0000000 0 2 80", "write 2", "write 2", "write 2", "close"}));
+  ASSERT_TRUE(engine::ForceDelete(L"tfile.frl"));
+  EXPECT_FALSE(engine::CreateForWriting(file, L"tfile.frl") || engine::OpenForReading(file, L"tfile.frl"));
+  EXPECT_EQ(World.log, (Strings{"create C0000000 0 2 80", "create 40000000 0 5 0", "write 2", "write 2", "write 2", "close",
+                                "attributes 80", "delete", "create C0000000 0 2 80", "create 40000000 0 5 0",
+                                "create 80000000 0 3 80"}));
 }
 
 // Terminators and encodings: each row is the bytes of a file and the lines read from it.
@@ -92,23 +93,6 @@ TEST_F(TestFile, ReadLineRulesAndRequestSizes) {
   ReadLines("\xE4\xB8\xAD\rX", 2);   // a character's tail is one request; a lone CR costs a seek back
   EXPECT_EQ(World.log, (Strings{"create 80000000 0 3 80", "read 1", "read 2", "read 1", "read 1", "seek -1 1",
                                 "read 1", "read 1", "close"}));
-}
-
-// When a fresh file cannot be made, an old one is truncated; with none, creating fails.
-TEST_F(TestFile, CreationFallsBackToTruncatingTheOldFile) {
-  World = FakeWorld{.bytes = "old contents", .exists = true,
-                    .faults = {{CreateFails, 1, 1, ERROR_WRITE_PROTECT}, {CreateFails, 3, 1, ERROR_WRITE_PROTECT}}};
-  engine::UnbufferedTextFile file{};
-  ASSERT_TRUE(engine::CreateForWriting(file, L"tfile.frl"));
-  engine::WriteLine(file, Text(L"new"));
-  engine::Close(file);
-  EXPECT_EQ(World.bytes, "new\r\n");
-  ASSERT_TRUE(engine::ForceDelete(L"tfile.frl"));
-  EXPECT_FALSE(engine::CreateForWriting(file, L"tfile.frl"));
-  EXPECT_FALSE(engine::OpenForReading(file, L"tfile.frl"));
-  EXPECT_EQ(World.log, (Strings{"create C0000000 0 2 80", "create 40000000 0 5 0", "write 3", "write 2", "close",
-                                "attributes 80", "delete", "create C0000000 0 2 80", "create 40000000 0 5 0",
-                                "create 80000000 0 3 80"}));
 }
 
 TEST_F(Run, CompletedRunCountsEveryCycleScoresTheMeanPassAndResets) {

@@ -70,26 +70,20 @@ TEST_F(EventPump, ActivationsMergeWhileBoundHandlersRunForEach) {
   EXPECT_EQ(PendingEvents(), (std::vector<std::pair<std::int64_t, std::int64_t>>{{runtime::ControlActivated, 888}}));
 }
 
-TEST_F(EventPump, ClicksSurfaceAfterTheirMessageDrainsDropThemCloseOnlyAsksProgramPostsNothing) {
+// A click surfaces from the program's queue after the message that made it; changes the program
+// makes itself post nothing. (Drains dropping events, the close box only asking, and no event taken
+// during a pass: the main loop's generated input in window_test.)
+TEST_F(EventPump, ClicksSurfaceAfterTheirMessageProgramChangesPostNothing) {
   ui::CreateButton(16, 140, 70, 120, 30, L"开始");
   PostMessageW(Control(16), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
   PostMessageW(Control(16), WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
-  runtime::StayResponsive();   // as in a pass: takes and dispatches nothing
   EXPECT_EQ(runtime::WaitEvent(), WM_LBUTTONDOWN);
   EXPECT_EQ(runtime::WaitEvent(), WM_LBUTTONUP);   // the click is posted while this one is dispatched
   EXPECT_EQ(runtime::WaitEvent(), runtime::ControlActivated);
   EXPECT_EQ(runtime::CurrentEventControl(), 16);
-
-  SendMessageW(Control(16), BM_CLICK, 0, 0);
-  SendMessageW(main_, WM_CLOSE, 0, 0);
   runtime::DrainEvents();
-  EXPECT_EQ(runtime::PollEvent(), 0) << "a drain leaves nothing queued, and polling never blocks";
-
-  SendMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);   // the close box asks, and never destroys
-  EXPECT_TRUE(IsWindow(main_));
-  EXPECT_EQ(PendingEvents(), (std::vector<std::pair<std::int64_t, std::int64_t>>{{runtime::CloseRequested, 0}}));
-
-  ++runtime::PostingSuppression;   // changes made by the program post nothing
+  EXPECT_EQ(runtime::PollEvent(), 0) << "polling never blocks";
+  ++runtime::PostingSuppression;
   SendMessageW(Control(16), BM_CLICK, 0, 0);
   --runtime::PostingSuppression;
   ui::SetControlText(16, L"x");

@@ -19,7 +19,6 @@ namespace {
 using Texts = std::vector<std::wstring>;
 
 HWND Main;   // the window under test
-
 HWND Control(std::int64_t number) { return GetDlgItem(Main, static_cast<int>(number)); }
 std::wstring TextOf(std::int64_t number) { return WindowText(Control(number)); }
 bool Enabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
@@ -55,8 +54,7 @@ const Texts BareLabels = {L" 写入:  ", L" 验证:  ", L" 读/写数:  "};
 
 std::wstring CurrentDirectory() {
   wchar_t directory[MAX_PATH] = {};
-  GetCurrentDirectoryW(MAX_PATH, directory);
-  return directory;
+  return GetCurrentDirectoryW(MAX_PATH, directory), directory;
 }
 
 // The window as the program builds it, for the drives given, on the in-memory drive.
@@ -74,17 +72,15 @@ void Build(const std::vector<std::wstring>& roots) {
 }
 
 // What only the view decides: how a count reads in its field, and that a verdict's colour is the
-// banner's painted background, on the screen. (Everything else it shows: the campaign below.)
+// banner's painted background on the screen. (All else it shows: the campaign below.)
 TEST(Window, ViewShowsCountsAndPaintsTheVerdicts) {
   runtime::PrepareEnvironment();
   Build({L"m:\\"});
-  ui::MainWindowView.countRefreshed(engine::WrittenCount, 393600);
-  ui::MainWindowView.countRefreshed(engine::VerifiedCount, 344400);
-  ui::MainWindowView.countRefreshed(engine::OperationsCount, 64);
-  EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  393600", L" 验证:  344400", L" 读/写数:  64"}));
+  for (std::int64_t which : {engine::WrittenCount, engine::VerifiedCount, engine::OperationsCount})
+    ui::MainWindowView.countRefreshed(which, 64 + which);
+  EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  64", L" 验证:  65", L" 读/写数:  66"}));
   for (COLORREF color : {255, 65280}) {
-    if (color == 255) ui::MainWindowView.failed();
-    else ui::MainWindowView.completed(L"246");
+    color == 255 ? ui::MainWindowView.failed() : ui::MainWindowView.completed(L"246");
     UpdateWindow(Control(ui::StatusBanner));
     EXPECT_EQ(ScreenPixel(Control(ui::StatusBanner), 2, 2, color), color);
     EXPECT_EQ(ScreenPixel(Control(ui::StatusBanner), 127, 12, color), color);
