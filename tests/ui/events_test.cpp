@@ -61,13 +61,15 @@ TEST_F(EventPump, ActivationsMergeWhileBoundHandlersRunForEach) {
   EXPECT_EQ(runtime::BindClickHandler(4242, HandlerA), 0) << "no such control";
 
   SendMessageW(Control(567), BM_CLICK, 0, 0);   // taken first, so it is current while 888's handlers run
+  SendMessageW(Control(888), BM_CLICK, 0, 0);   // behind another control's click: an event of its own
   ASSERT_EQ(runtime::PollEvent(), runtime::ControlActivated);
-  SendMessageW(Control(888), BM_CLICK, 0, 0);
-  SendMessageW(Control(888), BM_CLICK, 0, 0);
+  SendMessageW(Control(888), BM_CLICK, 0, 0);   // merges with the one waiting
+  SendMessageW(main_, WM_CLOSE, 0, 0);
   EXPECT_EQ(runtime::CurrentEventControl(), 567) << "restored after the handlers";
   EXPECT_EQ(HandlerCalls, (std::vector<std::pair<char, std::int64_t>>{{'b', 888}, {'a', 888}, {'b', 888}, {'a', 888}}))
       << "newest first, once per activation";
-  EXPECT_EQ(PendingEvents(), (std::vector<std::pair<std::int64_t, std::int64_t>>{{runtime::ControlActivated, 888}}));
+  EXPECT_EQ(PendingEvents(), (std::vector<std::pair<std::int64_t, std::int64_t>>{{runtime::ControlActivated, 888},
+                                                                                {runtime::CloseRequested, 0}}));
 }
 
 // A click surfaces from the program's queue after the message that made it; changes the program

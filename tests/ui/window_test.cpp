@@ -246,9 +246,9 @@ TEST(MainLoop, GeneratedUserInputAlwaysLeavesTheWindowAsTheRunAndTheClicksCallFo
   runtime::MessageBoxCall = BoxAsUser;
   runtime::GetMessageCall = WaitAsUser;
   std::int64_t failures = 0;
-  // Sessions that found faults: a click made during a pass that a file message ended took effect
-  // once the run was over (Store there; the close box would have closed the window).
-  std::vector<std::uint64_t> seeds = {60};
+  // Sessions that found faults, kept whatever the range: a click made during a pass that a file
+  // message ended took effect once the run was over (the close box closed the window).
+  std::vector<std::uint64_t> seeds = {2};
   for (std::uint64_t seed : Seeds("FERRULON_SESSIONS", 1, 12)) seeds.push_back(seed);
   for (std::uint64_t seed : seeds) {
     CurrentCase = "FERRULON_SESSIONS=" + std::to_string(seed);
@@ -260,7 +260,7 @@ TEST(MainLoop, GeneratedUserInputAlwaysLeavesTheWindowAsTheRunAndTheClicksCallFo
     Build(S.roots);
     S.stored = TextAndPlace(ui::StoredScoreText);
     World.logging = false, World.budget = 20000000, World.atReadClose = DuringRun;
-    const std::int64_t fault = static_cast<std::int64_t>(S.random() % 8), from = 1 + static_cast<std::int64_t>(S.random() % 400000);
+    const std::int64_t fault = static_cast<std::int64_t>(seed % 8), from = 1 + static_cast<std::int64_t>(S.random() % 400000);
     const Fault faults[] = {{ChangedByte, from, 1, S.random()}, {CreateFails, from % 60, Always, ERROR_WRITE_PROTECT},
                             {OpenFails, from % 60, Always, ERROR_NOT_READY}, {CreateFails, from % 60, 3, ERROR_SHARING_VIOLATION}};
     if (fault < 4) World.faults = {faults[fault]};
