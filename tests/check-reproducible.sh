@@ -1,7 +1,7 @@
 #!/bin/sh
-# What makes a rebuild of the same commit byte-identical, checked on this build alone: ferrulon.exe
-# has PE time stamp 0 and no path of the build; the ZIP holds its four files, each with the fixed
-# time, and README.zh-CN.txt as Notepad reads it (UTF-8 byte-order mark, CRLF line ends).
+# What makes a rebuild of the same commit byte-identical, checked on this build alone (no time stamp
+# or build path in ferrulon.exe, the ZIP's four files at the fixed time), and README.zh-CN.txt in the
+# ZIP as Notepad reads it.
 # usage: check-reproducible.sh EXE ZIP ZIP_TIME(seconds since 1970) SOURCE_DIR BUILD_DIR
 exe=$1 zip=$2 time=$(date -u -d "@$3" +%Y%m%d.%H%M%S) status=0
 fail() { echo "$*"; status=1; }

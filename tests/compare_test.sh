@@ -1,28 +1,29 @@
 #!/usr/bin/env bash
-# Comparing drives without Wine: the run command's arguments and refusals, the CSV's quoting, and
-# the table and exit code made from a CSV.
+# The run command without Wine: its arguments and refusals, the CSV's quoting, and the table and exit
+# code made from a CSV.
 # usage: compare_test.sh REPOSITORY
 set -uo pipefail
 root=$1
 source "$root/scripts/compare.sh"
-source "$root/scripts/user-drives.sh"
 failures=0
 expect() {   # NAME ACTUAL EXPECTED
   [ "$2" = "$3" ] && return
   echo "FAILED: $1"; diff <(echo "$3") <(echo "$2") | sed 's/^/  /'; failures=$((failures + 1))
 }
 parsed() { compare_args "$@" 2>&1 && echo "runs $COMPARE_RUNS, out '$COMPARE_OUT', options '$COMPARE_OPTIONS', dirs ${COMPARE_DIRS[*]}"; }
+usage="(usage: bash scripts/run.sh [--runs N] [--out DIR] [DIR ...])" whole="give a whole number from 1 to 20"
 
 expect "arguments anywhere, -- before a name like an option" "$(parsed a --runs 3 --out=r b -- -c)" \
   "runs 3, out 'r', options ' --runs --out', dirs a b -c"
 expect "defaults" "$(parsed a)" "runs 1, out '', options '', dirs a"
-expect "runs out of bounds, malformed, missing" "$(parsed --runs 0 a; parsed --runs=21 a; parsed --runs 2x a; parsed --runs=-1; parsed a --runs)" \
-"refused: --runs 0: give a whole number from 1 to 20
-refused: --runs 21: give a whole number from 1 to 20
-refused: --runs 2x: give a whole number from 1 to 20
-refused: --runs -1: give a whole number from 1 to 20
-refused: --runs needs a value (usage: bash scripts/run.sh [--runs N] [--out DIR] [DIR ...])"
-expect "unknown option" "$(parsed --run 3 a)" "refused: unknown option --run (usage: bash scripts/run.sh [--runs N] [--out DIR] [DIR ...])"
+expect "runs out of bounds, malformed, missing; an unknown option" \
+  "$(parsed --runs 0 a; parsed --runs=21 a; parsed --runs 2x a; parsed --runs=-1; parsed a --runs; parsed --run 3 a)" \
+"refused: --runs 0: $whole
+refused: --runs 21: $whole
+refused: --runs 2x: $whole
+refused: --runs -1: $whole
+refused: --runs needs a value $usage
+refused: unknown option --run $usage"
 
 # Refused before anything is installed or built: one line on stderr, nothing on stdout, exit code 2.
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
@@ -36,12 +37,12 @@ expect "refusals" "$(refusal --runs 2 "$work/a" "$work/missing"; refusal "$work/
 2 [] refused: $work/b/../a is given twice (as $work/a); --runs N measures a directory N times
 2 [] refused: the results folder $work/file/x cannot be made or written to"
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  expect "with a display, the window opens: --runs is refused" "$(bash "$root/scripts/run.sh" --runs 2 "$work/a" 2>&1; echo $?)" \
-"refused: --runs: with a display the window opens and you start each run yourself; to measure without it: env -u DISPLAY bash scripts/run.sh --runs 2 $work/a
-2"
   mkdir "$work"/{1..7}
-  expect "with a display, seven directories are refused" "$(bash "$root/scripts/run.sh" "$work"/{1..7} 2>&1; echo $?)" \
-"refused: 7 directories given; at most 6 fit beside c: in the window's seven drive slots (without a display, all of them are measured)
+  expect "with a display, the window opens: --runs and seven directories are refused" \
+    "$(bash "$root/scripts/run.sh" --runs 2 "$work/a" 2>&1; echo $?; bash "$root/scripts/run.sh" "$work"/{1..7} 2>&1; echo $?)" \
+"refused: --runs: with a display the window opens and you start each run yourself; to measure without it: env -u DISPLAY bash scripts/run.sh --runs 2 $work/a
+2
+refused: 7 directories given; at most 6 fit beside c: in the window's seven drive slots (without a display, all of them are measured)
 2"
 fi
 
@@ -63,15 +64,15 @@ expect "table: median, best, worst, spread; FAILED and NO SCORE rows without fig
 /m/red     /dev/sdb1  vfat        2 of 3  FAILED         -      -      -       -  rw,flush
 /m/gone    /dev/sdb1  vfat        1 of 3  NO SCORE       -      -      -       -  rw,flush
 scores in ms per pass, lower is better; spread = (worst - best) / median"
-expect "two runs: the median between them, rounded half up; one run: no spread" "$(compare_table "$work/runs.csv" 2 | sed -n 3,4p)" \
+expect "two runs: the median between them, rounded half up; one run: no spread; one run asked" \
+  "$(compare_table "$work/runs.csv" 2 | sed -n 3,4p; compare_table "$work/runs.csv" 1 | sed -n 4p)" \
 "/m/even    /dev/sdb1  vfat        2 of 2  green      1,001    999  1,002   0.3 %  rw,flush
-/m/one     /dev/sdb1  vfat        1 of 2  NO SCORE       -      -      -       -  rw,flush"
-expect "one run asked" "$(compare_table "$work/runs.csv" 1 | sed -n 4p)" \
-  "/m/one     /dev/sdb1  vfat        1 of 1  green      1,500  1,500  1,500       -  rw,flush"
-expect "exit code: a red run wins over one without a score" "$(compare_exit_code "$work/runs.csv" 3; echo $?)" 1
+/m/one     /dev/sdb1  vfat        1 of 2  NO SCORE       -      -      -       -  rw,flush
+/m/one     /dev/sdb1  vfat        1 of 1  green      1,500  1,500  1,500       -  rw,flush"
 grep -v /m/red "$work/runs.csv" >"$work/unscored.csv"
 head -n 4 "$work/runs.csv" >"$work/green.csv"
-expect "exit codes: no score, all green" "$(compare_exit_code "$work/unscored.csv" 3; echo -n "$? "; compare_exit_code "$work/green.csv" 3; echo $?)" "2 0"
+expect "exit codes: a red run wins over one without a score; no score; all green" "$(for csv in runs unscored green; do
+  compare_exit_code "$work/$csv.csv" 3; echo -n "$? "; done)" "1 2 0 "
 
 echo "$failures failed"
 [ "$failures" -eq 0 ]
