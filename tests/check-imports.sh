@@ -8,7 +8,7 @@ for exe in "$@"; do
   [ -n "$dlls" ] || { echo "$exe: no import table found"; status=1; continue; }
   for dll in $dlls; do
     case "$dll" in
-      kernel32.dll|user32.dll|gdi32.dll|comctl32.dll|ole32.dll|winmm.dll|msvcrt.dll|advapi32.dll|shell32.dll|api-ms-win-crt-*.dll|ucrtbase.dll) ;;
+      kernel32.dll|user32.dll|gdi32.dll|comctl32.dll|ole32.dll|winmm.dll|msvcrt.dll|advapi32.dll|shell32.dll|ntdll.dll|api-ms-win-crt-*.dll|ucrtbase.dll) ;;
       *) echo "$exe imports $dll, which is not a system DLL"; status=1 ;;
     esac
   done

@@ -1,9 +1,11 @@
-// Each test starts its own ferrulon.exe and ends it. At a test's first failure the window is saved
-// as e2e-shots/<suite>.<test>.bmp in its working directory (<build>/tests/e2e under CTest).
+// Each end-to-end test starts its own ferrulon.exe and ends it. At a test's first failure the window
+// is saved as e2e-shots/<suite>.<test>.bmp in its working directory (<build>/tests/e2e under CTest).
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "tools/driver/driver.h"
@@ -12,35 +14,89 @@
 
 using namespace driver;
 
+// Beside the test drives <FERRULON_DRIVE_BASE>/<letter>: the fault library's settings and its log.
+inline std::string Beside(const std::string& name) { return EnvironmentValue(L"FERRULON_DRIVE_BASE") + "/" + name; }
+inline std::wstring TestFileOn(wchar_t letter) { return letter + std::wstring(L":\\tfile.frl"); }
+
+// The line the fault library logs as the program's Unix process exits, which under load can come a
+// little after Wine reports the exit; "" when none came within 5 s.
+inline std::string RequestLog() {
+  for (int tries = 0; tries < 50; ++tries, Sleep(100)) {
+    std::ifstream log(FromUnixPath(Beside("requests.log")).c_str());
+    std::string line;
+    if (std::getline(log, line) && !log.eof()) return line;   // a whole line
+  }
+  return "";
+}
+
 class Ferrulon : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
-  // Settings of the fault library (tests/faults/tfile_faults.c) for the program about to start.
+  // Settings of the fault library (tests/faults/tfile_faults.c) for the program about to start: under
+  // Wine the library must be there, and on Windows a test that needs it is skipped.
   virtual std::string FaultSettings() const { return ""; }
+
+  void SetUp() override {
+    [[maybe_unused]] static const bool listening =
+        (::testing::UnitTest::GetInstance()->listeners().Append(new ShotOnFailure), true);
+    ASSERT_FALSE(EnvironmentValue(L"FERRULON_DRIVE_BASE").empty()) << "FERRULON_DRIVE_BASE names the test drives";
+    (void)DeleteFileW(FromUnixPath(Beside("requests.log")).c_str());
+    const std::string settings = FaultSettings();
+    ASSERT_TRUE(settings.empty() || EnvironmentValue(L"LD_PRELOAD").find("tfile_faults") != std::string::npos || !UnderWine())
+        << "the fault library is preloaded (run through ctest, which sets LD_PRELOAD)";
+    std::ofstream file(FromUnixPath(Beside("faults.settings")).c_str(), std::ios::binary);
+    ASSERT_TRUE(file << settings << std::flush) << "fault settings written beside the test drives";
+    std::wstring failure;
+    ASSERT_TRUE(StartProgram(FromUnixPath(FERRULON_EXE), program_, failure)) << Utf8(failure);
+    pictured = &program_;
+  }
+
+  void TearDown() override {
+    pictured = nullptr;
+    EndProgram(program_);
+    (void)DeleteFileW(FromUnixPath(Beside("faults.settings")).c_str());
+  }
 
   // For a failure message: why the driver's wait gave up, and what the window showed.
   std::string Seen() const { return why_ + "; the window showed:\n" + Describe(program_); }
   HWND Control(std::int64_t number) const { return driver::Control(program_, number); }
-  std::wstring Text(std::int64_t number) const { return TextOf(Control(number)); }
-  // Stop, once a pass of the run going on has ended: the window resets (no slot, verdict, score or
-  // count) and the test file is gone.
-  void StopAfterAPass(const std::wstring& testFile);
-  bool ShowsReset() const;   // Start enabled; no slot, drive, score, verdict or count shown
-  void CloseExpectingExitCode0();   // through the close box
+
+  // Once a pass of the run going on has ended, Stop: the window resets and the drive's tfile.frl is gone.
+  void StopAfterAPass(wchar_t letter) {
+    ASSERT_TRUE(WaitFor(program_, 60000, [&] { const int bar = ProgressOf(program_); return bar >= 0 && bar <= 490; }, why_))
+        << "one pass done: " << Seen();
+    ClickControl(Control(ui::StopButton));
+    ASSERT_TRUE(WaitFor(program_, 30000, [&] { return ShowsReset(); }, why_)) << Seen();
+    EXPECT_FALSE(PathExists(TestFileOn(letter))) << "the stopped run's tfile.frl is removed";
+  }
+
+  bool ShowsReset() const {   // Start enabled; no slot, drive, score, verdict or count shown
+    return IsEnabledWindow(Control(ui::StartButton)) && TextOf(Control(ui::DriveUnderTestText)) == ui::DriveUnderTestLabel &&
+           CheckedSlot(program_) == -1 && TextOf(Control(ui::ScoreText)) == ui::Placeholder &&
+           TextOf(Control(ui::StatusBanner)) == ui::Placeholder && StatusText(program_, 0) == ui::WrittenLabel;
+  }
+
+  void CloseExpectingExitCode0() {   // through the close box
+    ASSERT_TRUE(ClickCloseBox(program_)) << "no close box found in the caption";
+    why_ = "15 s after a click on the close box (259: still running)";
+    EXPECT_EQ(WaitForExit(program_, 15000), 0u) << Seen();
+  }
 
   Program program_;
   std::string why_;
+
+ private:
+  // The program of the test in progress, pictured at the test's first failure, while the window
+  // still shows what went wrong.
+  static inline const Program* pictured = nullptr;
+
+  class ShotOnFailure : public ::testing::EmptyTestEventListener {
+    void OnTestPartResult(const ::testing::TestPartResult& result) override {
+      if (!result.failed() || pictured == nullptr || !IsRunning(*pictured)) return;
+      const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+      const std::string shot = std::string("e2e-shots\\") + test->test_suite_name() + "." + test->name() + ".bmp";
+      (void)CreateDirectoryW(L"e2e-shots", nullptr);
+      std::printf("%s%s\n", SaveScreenshot(*pictured, Wide(shot)) ? "screenshot: " : "no screenshot saved to ", shot.c_str());
+      pictured = nullptr;
+    }
+  };
 };
-
-inline std::string U8(const std::wstring& text) { return Utf8(text); }   // readable in failure messages
-
-// Where the test command maps a test drive's letter: <FERRULON_DRIVE_BASE>/<letter>, Unix or Windows path.
-std::string UnixDrive(wchar_t letter);
-std::wstring TestFileOn(wchar_t letter);   // its tfile.frl, reached through Z: under Wine
-inline bool FaultLibraryLoaded() { return EnvironmentValue(L"LD_PRELOAD").find("tfile_faults") != std::string::npos; }
-constexpr char NoFaultLibrary[] = "needs the fault library, which ctest preloads under Wine only";
-// Fault settings: FAULT on the test file at a Unix path, the counts logged at the program's exit.
-std::string Faulting(const std::string& unixTestFile, const std::string& fault);
-// The logged counts, "reads N bytes1 N writes N passes N written N"; "" when none came within 5 s.
-std::string RequestLog();

@@ -4,11 +4,11 @@
 #include "e2e_fixture.h"
 
 class SlowDrive : public Ferrulon {
-  std::string FaultSettings() const override { return Faulting(UnixDrive(L'n') + "/tfile.frl", "slow:75"); }
+  std::string FaultSettings() const override { return "/n/tfile.frl slow:75"; }
 };
 
 TEST_F(SlowDrive, AnswersMidPassWhileStopAndCloseWaitForThePassEnd) {
-  if (!FaultLibraryLoaded()) GTEST_SKIP() << NoFaultLibrary;
+  if (!UnderWine()) GTEST_SKIP() << "needs the fault library, under Wine only";
   ASSERT_TRUE(StartRun(program_, L'n', why_)) << Seen();
   Sleep(1062 + 6000);   // the settle delay, then six seconds into the first pass
   EXPECT_FALSE(IsHungAppWindow(program_.window)) << "Windows would ghost the window as not responding";
@@ -16,7 +16,7 @@ TEST_F(SlowDrive, AnswersMidPassWhileStopAndCloseWaitForThePassEnd) {
   ASSERT_TRUE(ClickCloseBox(program_));
   ASSERT_TRUE(WaitFor(program_, 60000, [&] { return ShowsReset(); }, why_)) << Seen();
   EXPECT_TRUE(IsRunning(program_)) << "the close box clicked during a run is dropped";
-  EXPECT_EQ(DescriptorsOn(UnixDrive(L'n')), 0) << "the stopped run's drive is let go";
+  EXPECT_EQ(DescriptorsOn(Beside("n")), 0) << "the stopped run's drive is let go";
   CloseExpectingExitCode0();
   const std::string log = RequestLog();
   EXPECT_NE(log.find(" passes 50 "), std::string::npos) << log << ": Stop ends the run after the first pass's 50 files";

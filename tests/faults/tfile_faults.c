@@ -1,15 +1,14 @@
-/* A faulty drive for one test file, made from outside the program: preloaded into the Wine
- * process (LD_PRELOAD), it alters what read() and write() do on one Unix path. Wine turns each
- * ReadFile and WriteFile on a file into one read() or write() in the program's own process, on a
- * descriptor its server opened, so the file is recognised by what /proc/self/fd/N points at.
- * Wine 8 starts a Windows program with its parent's Unix environment, not the one passed to
- * CreateProcessW, so each process reads, once, three lines from $FERRULON_DRIVE_BASE/faults.settings:
- *   FERRULON_FAULT_FILE=the test file's Unix path, or *NAME for every path that ends in NAME
- *   FERRULON_FAULT=flip:PASS:OFFSET  the PASS-th read-back (from 1) gets the byte at OFFSET with its lowest bit flipped
- *                  slow:MS           a slow drive: the first read or write after each open of the file waits MS ms
- *                  count             no fault (as is anything else)
- *   FERRULON_FAULT_LOG=a file that gets "reads N bytes1 N writes N passes N written N" (passes: read-backs,
- *                      written: bytes) as a process that touched the test file exits
+/* A faulty drive for the test file, made from outside the program: preloaded into Wine (LD_PRELOAD),
+ * it counts or alters read() and write() on the file. Wine makes one of them for each ReadFile and
+ * WriteFile, in the program's own process, on a descriptor its server opened: the file is known by
+ * what /proc/self/fd/N points at. Wine 8 gives a program its parent's Unix environment, not the one
+ * given to CreateProcessW, so each process reads its settings once from
+ * $FERRULON_DRIVE_BASE/faults.settings: "ENDING FAULT", the file being any path ending in ENDING,
+ *   flip:PASS:OFFSET  the PASS-th read-back (from 1) gets the byte at OFFSET with its lowest bit flipped
+ *   slow:MS           the first read or write after each open of the file waits MS ms
+ *   count             no fault (as is anything else).
+ * A process that touched the file appends "reads N bytes1 N writes N passes N written N" (one-byte
+ * reads, read-backs, bytes written) to $FERRULON_DRIVE_BASE/requests.log as it exits.
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -20,76 +19,68 @@
 #include <unistd.h>
 
 enum { MaxFds = 4096, Untested = 0, Other, Target, Reading };   /* Reading: a read-back has begun */
-enum { Count, Flip, Slow };
 
 static unsigned char FdKind[MaxFds], FdWaited[MaxFds];
-static char TargetPath[4096], LogPath[4096], Fault[64];
-static int Mode;
-static long FaultPass, FaultAt, Passes, Reads, OneByteReads, Writes, Written;
+static const char *Base;
+static char Ending[4096], Fault[64];
+static long FlipPass, FlipAt, SlowMs, Passes, Reads, OneByteReads, Writes, Written;
 static ssize_t (*RealRead)(int, void *, size_t), (*RealWrite)(int, const void *, size_t);
 static int (*RealClose)(int);
 
 static void WriteLog(void) {
-  FILE *out = Reads + Writes > 0 ? fopen(LogPath, "a") : NULL;
+  char path[4200];
+  snprintf(path, sizeof path, "%s/requests.log", Base);
+  FILE *out = Reads + Writes > 0 ? fopen(path, "a") : NULL;
   if (out) fprintf(out, "reads %ld bytes1 %ld writes %ld passes %ld written %ld\n", Reads, OneByteReads, Writes, Passes, Written),
       fclose(out);
 }
 
 static void Setup(void) {
-  static char settings[16384], path[4096];
+  static char settings[8192], path[4200];
   if (RealRead) return;   /* once per process */
   RealRead = dlsym(RTLD_NEXT, "read");
   RealWrite = dlsym(RTLD_NEXT, "write");
   RealClose = dlsym(RTLD_NEXT, "close");
-  const char *base = getenv("FERRULON_DRIVE_BASE");
-  snprintf(path, sizeof path, "%s/faults.settings", base ? base : "/nonexistent");
+  if (!(Base = getenv("FERRULON_DRIVE_BASE"))) return;
+  snprintf(path, sizeof path, "%s/faults.settings", Base);
   int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd >= 0) RealRead(fd, settings, sizeof settings - 1), RealClose(fd);
-  sscanf(settings, "FERRULON_FAULT_FILE=%4095[^\n]\nFERRULON_FAULT=%63[^\n]\nFERRULON_FAULT_LOG=%4095[^\n]", TargetPath,
-         Fault, LogPath);
-  if (sscanf(Fault, "flip:%ld:%ld", &FaultPass, &FaultAt) == 2) Mode = Flip;
-  else if (sscanf(Fault, "slow:%ld", &FaultAt) == 1) Mode = Slow;
-  if (TargetPath[0] && LogPath[0]) atexit(WriteLog);
+  if (sscanf(settings, "%4095s %63s", Ending, Fault) == 2) atexit(WriteLog);
+  if (sscanf(Fault, "flip:%ld:%ld", &FlipPass, &FlipAt) != 2) sscanf(Fault, "slow:%ld", &SlowMs);
 }
 
-static int IsTarget(int fd) {
-  if (!TargetPath[0] || fd < 0 || fd >= MaxFds) return 0;
+/* Whether fd is on the test file; on a slow drive, the first transfer after each open waits first. */
+static int OnTestFile(int fd) {
+  if (!Ending[0] || fd < 0 || fd >= MaxFds) return 0;
   if (FdKind[fd] == Untested) {
     char link[64], where[4096] = "";
     snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    const ssize_t length = readlink(link, where, sizeof where - 1);
-    const size_t tail = strlen(TargetPath + 1);
-    const int any = TargetPath[0] == '*' && length >= (ssize_t)tail && strcmp(where + length - tail, TargetPath + 1) == 0;
-    FdKind[fd] = length > 0 && (any || strcmp(where, TargetPath) == 0) ? Target : Other;
+    const ssize_t length = readlink(link, where, sizeof where - 1), tail = (ssize_t)strlen(Ending);
+    FdKind[fd] = length >= tail && strcmp(where + length - tail, Ending) == 0 ? Target : Other;
   }
-  return FdKind[fd] != Other;
-}
-
-static void FirstTransferWaits(int fd) {
-  if (Mode == Slow && !FdWaited[fd]) FdWaited[fd] = 1, usleep((useconds_t)FaultAt * 1000);
+  if (FdKind[fd] == Other) return 0;
+  if (SlowMs && !FdWaited[fd]) FdWaited[fd] = 1, usleep((useconds_t)SlowMs * 1000);
+  return 1;
 }
 
 /* The program reads each file back through a descriptor of its own, from the file's start. */
 ssize_t read(int fd, void *data, size_t size) {
   Setup();
-  if (!IsTarget(fd)) return RealRead(fd, data, size);
-  FirstTransferWaits(fd);
+  if (!OnTestFile(fd)) return RealRead(fd, data, size);
   if (FdKind[fd] == Target) FdKind[fd] = Reading, ++Passes;
   ++Reads;
   OneByteReads += size == 1;
-  if (Passes != FaultPass) return RealRead(fd, data, size);
-  off_t at = lseek(fd, 0, SEEK_CUR);
-  ssize_t got = RealRead(fd, data, size);
-  if (got > 0 && Mode == Flip && at <= FaultAt && FaultAt < at + got) ((unsigned char *)data)[FaultAt - at] ^= 1;
+  const off_t at = Passes == FlipPass ? lseek(fd, 0, SEEK_CUR) : -1;
+  const ssize_t got = RealRead(fd, data, size);
+  if (at >= 0 && at <= FlipAt && FlipAt < at + got) ((unsigned char *)data)[FlipAt - at] ^= 1;
   return got;
 }
 
 ssize_t write(int fd, const void *data, size_t size) {
   Setup();
-  if (!IsTarget(fd)) return RealWrite(fd, data, size);
-  FirstTransferWaits(fd);
+  if (!OnTestFile(fd)) return RealWrite(fd, data, size);
   ++Writes;
-  ssize_t done = RealWrite(fd, data, size);
+  const ssize_t done = RealWrite(fd, data, size);
   Written += done > 0 ? done : 0;
   return done;
 }
