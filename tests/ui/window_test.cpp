@@ -228,12 +228,13 @@ std::wstring Due() {
 BOOL WINAPI WaitAsUser(LPMSG message, HWND window, UINT first, UINT last) {
   MSG pending;
   if (!PeekMessageW(&pending, nullptr, 0, 0, PM_NOREMOVE)) {
-    if (S.closed || ++S.waits > 2000) return Violate(S.closed ? "the close box did not end the loop" : "no end"), -1;
+    if (S.closed || !IsWindow(Main) || ++S.waits > 2000)
+      return Violate(S.closed ? "the close box did not end the loop" : IsWindow(Main) ? "no end" : "the window is gone"), -1;
     CheckRun();
     if (Shown() != Due()) Violate("at rest the window shows\n    " + driver::Utf8(Shown()) + "\n  not\n    " + driver::Utf8(Due()));
     if (--S.actionsLeft > 0) Act(true);
     else S.closed = true, S.actions += " close", PostMessageW(Main, WM_SYSCOMMAND, SC_CLOSE, 0);
-    PostMessageW(Main, WM_NULL, 0, 0);   // something to take, should the action have reached nothing
+    PostMessageW(nullptr, WM_NULL, 0, 0);   // something to take, should the action have reached nothing
   }
   return GetMessageW(message, window, first, last);
 }
@@ -267,7 +268,7 @@ TEST(MainLoop, GeneratedUserInputAlwaysLeavesTheWindowAsTheRunAndTheClicksCallFo
     for (std::size_t slot = 0; slot < ui::DriveSlots; ++slot) {   // the first seven drives; no other slot shows
       HWND option = Control(ui::DriveOption0 + static_cast<std::int64_t>(slot));
       const bool drive = slot < S.roots.size();
-      if (WindowText(option) != L" " + (drive ? S.roots[slot] : L"") || (IsWindowVisible(option) && Enabled(option)) != drive ||
+      if (WindowText(option) != L" " + (drive ? S.roots[slot] : L"") || IsWindowVisible(option) != drive || Enabled(option) != drive ||
           drives::DriveRoots[slot].c_str() != (drive ? S.roots[slot] : L"无驱动器"))
         Violate("slot " + std::to_string(slot) + " does not show its drive");
     }
