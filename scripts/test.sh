@@ -22,11 +22,11 @@ echo "   Clang build: $((SECONDS - begun)) s"
 
 # The core and window tests once more, with undefined-behaviour checks that trap and the C++
 # library's own assertions (a read or write outside a buffer, an overflow, an index out of range).
-# Built on half the cores while the drives are mounted and the main tests run.
+# Built while the drives are mounted and the main tests run, which mostly wait on Wine.
 checked_log="$build/checked-build.log"
 build_checked() {
   (cd "$root" && cmake --preset mingw-checked -B "$build/checked" >/dev/null)
-  cmake --build "$build/checked" -j "$(( $(nproc) / 2 > 0 ? $(nproc) / 2 : 1 ))" --target core_tests window_tests
+  cmake --build "$build/checked" -j "$(nproc)" --target core_tests window_tests
   echo "   checked build: $((SECONDS - begun)) s"
 }
 echo "== building the core and window tests with checks in $build/checked, meanwhile"
