@@ -26,7 +26,7 @@ echo "   Clang build: $((SECONDS - begun)) s"
 checked_log="$build/checked-build.log"
 build_checked() {
   (cd "$root" && cmake --preset mingw-checked -B "$build/checked" >/dev/null)
-  cmake --build "$build/checked" -j "$(nproc)" --target core_tests window_tests
+  nice -n 10 cmake --build "$build/checked" -j "$(nproc)" --target core_tests window_tests   # the tests go first
   echo "   checked build: $((SECONDS - begun)) s"
 }
 echo "== building the core and window tests with checks in $build/checked, meanwhile"
