@@ -13,7 +13,7 @@ expect() {   # NAME ACTUAL EXPECTED
 parsed() { compare_args "$@" 2>&1 && echo "runs $COMPARE_RUNS, out '$COMPARE_OUT', options '$COMPARE_OPTIONS', dirs ${COMPARE_DIRS[*]}"; }
 usage="(usage: bash scripts/run.sh [--runs N] [--out DIR] [DIR ...])" whole="give a whole number from 1 to 20"
 
-expect "arguments anywhere, -- before a name like an option" "$(parsed a --runs 3 --out=r b -- -c)" \
+expect "arguments anywhere, the last of a repeated one, -- before a name like an option" "$(parsed a --runs 2 --out=r --runs 3 b -- -c)" \
   "runs 3, out 'r', options ' --runs --out', dirs a b -c"
 expect "defaults" "$(parsed a)" "runs 1, out '', options '', dirs a"
 expect "runs out of bounds, malformed, missing; an unknown option" \
@@ -50,7 +50,7 @@ fi
 expect "CSV quoting" "$(compare_csv_line t '/m/a "b",c' tmpfs 'rw,sync' 1 green 12)" 't,"/m/a ""b"",c",tmpfs,"rw,sync",1,green,12'
 {
   echo "$COMPARE_CSV_HEADER"
-  for line in '/m/odd,3,green,1210' '/m/odd,1,green,1190' '/m/odd,2,green,1250' '/m/even,1,green,999' '/m/even,2,green,1002' \
+  for line in '/m/odd,3,green,1210' '/m/odd,1,green,1100' '/m/odd,2,green,1250' '/m/even,1,green,999' '/m/even,2,green,1002' \
               '/m/one,1,green,1500' '/m/red,1,green,900' '/m/red,2,red,' '/m/gone,1,none,'; do
     IFS=, read -r dir run verdict score <<<"$line"
     compare_csv_line "2026-12-07T10:00:00+00:00" "$dir" /dev/sdb1 vfat "rw,flush" "$run" "$verdict" "$score"
@@ -58,7 +58,7 @@ expect "CSV quoting" "$(compare_csv_line t '/m/a "b",c' tmpfs 'rw,sync' 1 green 
 } >"$work/runs.csv"
 expect "table: median, best, worst, spread; FAILED and NO SCORE rows without figures" "$(compare_table "$work/runs.csv" 3)" \
 "directory  device     filesystem  runs    verdict   median   best  worst  spread  mount options
-/m/odd     /dev/sdb1  vfat        3 of 3  green      1,210  1,190  1,250   5.0 %  rw,flush
+/m/odd     /dev/sdb1  vfat        3 of 3  green      1,210  1,100  1,250  12.4 %  rw,flush
 /m/even    /dev/sdb1  vfat        2 of 3  NO SCORE       -      -      -       -  rw,flush
 /m/one     /dev/sdb1  vfat        1 of 3  NO SCORE       -      -      -       -  rw,flush
 /m/red     /dev/sdb1  vfat        2 of 3  FAILED         -      -      -       -  rw,flush
