@@ -46,8 +46,9 @@ refused: 7 directories given; at most 6 fit beside c: in the window's seven driv
 2"
 fi
 
-# Options hold commas, a directory may hold a quote and a comma.
-expect "CSV quoting" "$(compare_csv_line t '/m/a "b",c' tmpfs 'rw,sync' 1 green 12)" 't,"/m/a ""b"",c",tmpfs,"rw,sync",1,green,12'
+# Options hold commas; a directory may hold a quote, with or without a comma.
+expect "CSV quoting" "$(compare_csv_line t '/m/"q"' '/m/a "b",c' tmpfs 'rw,sync' 1 green 12)" \
+  't,"/m/""q""","/m/a ""b"",c",tmpfs,"rw,sync",1,green,12'
 {
   echo "$COMPARE_CSV_HEADER"
   for line in '/m/odd,3,green,1210' '/m/odd,1,green,1100' '/m/odd,2,green,1250' '/m/even,1,green,999' '/m/even,2,green,1002' \
