@@ -7,53 +7,40 @@
 #  overhead  the program's own overhead per write/verify cycle (A/B, see bench/overhead.cpp) on m:
 #            and d:, plus the size and imports of ferrulon.exe
 # usage: bash scripts/bench.sh [scores|overhead] [rounds] [cycles-per-round]   (rounds, cycles: A/B)
-set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/command.sh"
+command_begin
 build=${FERRULON_BUILD:-$root/build}
 part=all
 case ${1:-} in scores | overhead) part=$1; shift ;; esac
 rounds=${1:-30} cycles=${2:-10}
+for file in wine-session windows-filesystems compare user-drives; do source "$root/scripts/$file.sh"; done
+command_lock "$build" tests   # the tests' prefix and drives
 
-FERRULON_BUILD=$build bash "$root/scripts/build.sh" ferrulon overhead_bench ferrulon_demo
-[ "$part" = overhead ] || bash "$root/scripts/install-deps.sh" gnuplot-nox   # the chart
-
-source "$root/scripts/wine-session.sh"
-source "$root/scripts/windows-filesystems.sh"
-wine_tools
-disk="$build/bench-disk" work="$build/bench-scores"
-fs_letters="ntfs:e exfat:f fat32:g"
-mkdir -p "$disk" "$work"
-export WINEPREFIX="$build/wineprefix"
-# Wine lets go of the drives before they are unmounted; Ctrl+C takes the same way out.
-cleanup() {
-  wine_session_down
-  rm -f "$WINEPREFIX/dosdevices/d:"
-  wine_fs_unmap "$fs_letters"
-  winfs_down
-  rm -rf "$disk" "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-[ "$part" = overhead ] || winfs_up
-wine_session_up "$build"
-# d: and the filesystems join the drive list when Wine's session starts again. With c: they come
-# before m:, so all of them are among the seven drives the window offers.
-ln -sfn "$disk" "$WINEPREFIX/dosdevices/d:"
-wine_fs_map "$fs_letters"
-"$WINESERVER" -k || true; "$WINESERVER" -w || true
-"$WINESERVER" -p </dev/null >/dev/null 2>&1   # returns once the server runs (it detaches)
-wine_quiet cmd /c exit
+step "installing what is missing and building in $build"
+FERRULON_BUILD=$build run_step bash "$root/scripts/build.sh" ferrulon overhead_bench ferrulon_demo
+disk=$(mktemp -d "$build/bench-disk.XXXXXX") work=$(mktemp -d "$build/bench-scores.XXXXXX")
+command_on_exit rm -rf -- "$disk" "$work"
+step "starting Wine with the test drives, a directory on the disk (d:) and the Windows filesystems (e: f: g:)"
+command_on_exit session_down
+session_up "$build/wineprefix" tests
+# d: and the filesystems before m:, so that all of them are among the seven drives the window offers.
+SESSION_FS_LETTERS="ntfs:e exfat:f fat32:g"
+session_test_drives "$([ "$part" = overhead ] || echo --windows-filesystems)"
+session_link d "$disk"
+session_start
 
 exe="$build/app/ferrulon.exe"
 if [ "$part" != scores ]; then
   echo "ferrulon.exe: $(stat -c %s "$exe") bytes; imports:" \
        $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')
   for drive in 'm:\' 'd:\'; do
-    "$WINE" "$build/bench/overhead_bench.exe" "$drive" "$rounds" "$cycles" 2>/dev/null | tr -d '\r'
+    "$WINE" "$build/bench/overhead_bench.exe" "$drive" "$rounds" "$cycles" 2>"$work/ab.err" >"$work/ab.out" ||
+      { tr -d '\r' <"$work/ab.out"; cat "$work/ab.err"; echo "== the A/B benchmark failed on $drive" >&2; command_end 2; }
+    tr -d '\r' <"$work/ab.out"
   done
 fi
-[ "$part" != overhead ] || exit 0
+[ "$part" != overhead ] || command_end 0
 
 # 1234567 as 1,234,567
 grouped() { echo "$1" | sed ':a;s/\B[0-9]\{3\}\>/,&/;ta'; }
@@ -61,17 +48,17 @@ grouped() { echo "$1" | sed ':a;s/\B[0-9]\{3\}\>/,&/;ta'; }
 # One complete run on a drive: appends its row to the table and its bar to the chart's figures.
 failed=0 tmpfs_score=""
 score_drive() {
-  local letter=$1 label=$2 how=$3 dir=$4 output score begun=$SECONDS seconds fstype
-  fstype=$(df --output=fstype "$dir" | tail -n 1 | tr -d ' ')
+  local letter=$1 label=$2 how=$3 dir=$4 score begun=$SECONDS seconds fstype status=0
+  fstype=$(user_drive_mount "$dir" FSTYPE)
   echo "== $label on $letter: ($fstype): one complete run"
-  output=$("$WINE" "$build/tools/demo/ferrulon_demo.exe" "$exe" "$letter" "$work/window.bmp" </dev/null 2>/dev/null |
-           tr -d '\r') || true
+  run_step "$WINE" "$build/tools/demo/ferrulon_demo.exe" "$exe" "$letter" "$work/window.bmp" </dev/null 2>/dev/null |
+    tr -d '\r' >"$work/demo.log" || status=$?
   seconds=$((SECONDS - begun))
-  score=$(echo "$output" | sed -n 's/^score: \([0-9]*\) ms per pass.*/\1/p')
+  compare_read_result "$work/demo.log" "$status"
+  score=$RESULT_SCORE
   if [ -z "$score" ]; then
-    echo "$output" | grep -v '^  pass ' | sed 's/^/   /'
-    echo "| $letter: | $label | $how | no score: $(echo "$output" | grep -E '^(verdict|demo stopped):' | head -n 1) | | | |" \
-      >>"$work/table.md"
+    sed 's/^/   /' "$work/demo.log"
+    echo "| $letter: | $label | $how | no score: $RESULT_VERDICT | | | |" >>"$work/table.md"
     failed=1
     return 0
   fi
@@ -85,10 +72,10 @@ score_drive() {
 }
 
 : >"$work/table.md"; : >"$work/scores.tsv"
-disk_type=$(df --output=fstype "$disk" | tail -n 1 | tr -d ' ')
+disk_type=$(user_drive_mount "$disk" FSTYPE)
 score_drive m tmpfs "in memory (the test drives' default)" "$FERRULON_DRIVE_BASE/m"
 score_drive d "$disk_type" "a directory in the build tree, on its disk" "$disk"
-for pair in $fs_letters; do
+for pair in $SESSION_FS_LETTERS; do
   kind=${pair%%:*} letter=${pair#*:}
   case $kind in
     ntfs) label=NTFS how="ntfs-3g (FUSE) on a 64 MB image" ;;
@@ -102,9 +89,15 @@ for pair in $fs_letters; do
 done
 
 # The chart and the marked section of docs/benchmarks.md, from the figures just measured.
-machine="Wine $("$WINE" --version | sed 's/^wine-//; s/ .*//'), Linux $(uname -r | cut -d- -f1), $(nproc) cores"
+wine=$("$WINE" --version) kernel=$(uname -r)
+wine=${wine#wine-} kernel=${kernel%%-*}
+machine="Wine ${wine%% *}, Linux $kernel, $(nproc) cores"
 when=$(date -u +%Y-%m-%d)
-bash "$root/scripts/plot-scores.sh" "$work/scores.tsv" "$root/docs/scores-by-filesystem.png" "$machine; $when"
+if [ -s "$work/scores.tsv" ]; then
+  bash "$root/scripts/plot-scores.sh" "$work/scores.tsv" "$root/docs/scores-by-filesystem.png" "$machine; $when"
+else
+  echo "== no drive gave a score: no chart drawn"
+fi
 {
   echo "<!-- scores by filesystem: written by scripts/bench.sh, which replaces everything up to the end mark -->"
   echo "Measured $when by \`bash scripts/bench.sh scores\` ($machine; the FUSE images lie on tmpfs;"
@@ -128,4 +121,5 @@ else
   { echo; echo "## Scores by filesystem"; echo; cat "$work/section.md"; } >>"$doc"
 fi
 echo "== table: docs/benchmarks.md (Scores by filesystem); chart: docs/scores-by-filesystem.png"
-exit "$failed"
+[ "$failed" = 0 ] || echo "== a drive gave no score (its row says why)" >&2
+command_end "$failed"

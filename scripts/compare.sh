@@ -44,9 +44,23 @@ compare_args() {
   done
 }
 
-# Makes the results folder when it is missing; says in one line why it cannot be used, and fails.
-compare_out_ready() {
-  mkdir -p -- "$1" 2>/dev/null && [ -w "$1" ] && [ -x "$1" ] && return 0
+# Everything the run and demo commands are given, checked before anything is installed or built:
+# the arguments, the directories (user_drives_check) and the results folder. Says in one line what is
+# refused, and fails; nothing is changed on disk.
+compare_check() {
+  compare_args "$@" && user_drives_check "${COMPARE_DIRS[@]}" && { [ -z "$COMPARE_OUT" ] || compare_out_check "$COMPARE_OUT"; }
+}
+
+# The results folder DIR can be made (or is there) and written to; sets COMPARE_OUT_PATH to it,
+# resolved. Nothing is made yet.
+compare_out_check() {
+  local path
+  if [[ $1 == *[[:cntrl:]]* ]]; then echo "refused: the results folder $(printf '%q' "$1") holds a control character" >&2; return 1; fi
+  path=$(realpath -m -- "$1" && echo x) && path=${path%$'\nx'} && COMPARE_OUT_PATH=$path
+  while [ ! -e "$path" ] && [ ! -L "$path" ]; do path=${path%/*}; path=${path:-/}; done   # the nearest that is there
+  if [ -d "$path" ] && [ -w "$path" ] && [ -x "$path" ] && { [ "$path" != "$COMPARE_OUT_PATH" ] || [ -d "$COMPARE_OUT_PATH" ]; }; then
+    return 0
+  fi
   echo "refused: the results folder $1 cannot be made or written to" >&2
   return 1
 }
@@ -115,12 +129,32 @@ compare_summary() {
     }' "$1"
 }
 
-# The table for the terminal, from the CSV: one row per directory, columns aligned, scores in whole
-# ms with thousands separated (a median between two scores rounds half up).
+# The table for the terminal, from the CSV: one row per directory, columns aligned as a terminal
+# shows them (a Chinese character takes two columns), scores in whole ms with thousands separated (a
+# median between two scores rounds half up).
 # usage: compare_table CSV RUNS
 compare_table() {
-  compare_summary "$1" "$2" | awk -F'\t' -v runs="$2" "$COMPARE_GROUPED"'
+  compare_summary "$1" "$2" | LC_ALL=C awk -F'\t' -v runs="$2" "$COMPARE_GROUPED"'
+    # The columns a UTF-8 text takes on a terminal: two for the East Asian wide ranges (from their
+    # three-byte forms) and four-byte characters, one for any other character.
+    function width(s,   i, n, c, w, cp) {
+      n = length(s); w = 0
+      for (i = 1; i <= n; i++) {
+        c = code[substr(s, i, 1)]
+        if (c < 128 || c >= 192 && c < 224) w++
+        else if (c >= 240) w += 2
+        else if (c >= 224) {
+          cp = (c - 224) * 4096 + (code[substr(s, i + 1, 1)] - 128) * 64 + code[substr(s, i + 2, 1)] - 128
+          w += cp >= 4352 && cp <= 4447 || cp >= 11904 && cp <= 42191 || cp >= 44032 && cp <= 55203 ||
+               cp >= 63744 && cp <= 64255 || cp >= 65040 && cp <= 65049 || cp >= 65072 && cp <= 65135 ||
+               cp >= 65280 && cp <= 65376 || cp >= 65504 && cp <= 65510 ? 2 : 1
+        }
+      }
+      return w
+    }
+    function pad(s, n) { while (n-- > 0) s = s " "; return s }
     BEGIN {
+      for (i = 1; i < 256; i++) code[sprintf("%c", i)] = i
       split("directory|device|filesystem|runs|verdict|median|best|worst|spread|mount options", head, "|")
       rows = 1
       for (c = 1; c <= 10; c++) cell[1, c] = head[c]
@@ -133,13 +167,13 @@ compare_table() {
       cell[rows, 10] = $4
     }
     END {
-      for (r = 1; r <= rows; r++) for (c = 1; c <= 10; c++) if (length(cell[r, c]) > width[c]) width[c] = length(cell[r, c])
+      for (r = 1; r <= rows; r++) for (c = 1; c <= 10; c++) if (width(cell[r, c]) > widest[c]) widest[c] = width(cell[r, c])
       for (r = 1; r <= rows; r++) {
         line = ""
         for (c = 1; c <= 10; c++) {
           # The figures right-aligned, the rest left-aligned; the last column unpadded.
-          if (c >= 6 && c <= 9) line = line sprintf("%" width[c] "s", cell[r, c])
-          else line = line (c == 10 ? cell[r, c] : sprintf("%-" width[c] "s", cell[r, c]))
+          n = widest[c] - width(cell[r, c])
+          line = line (c >= 6 && c <= 9 ? pad("", n) cell[r, c] : c == 10 ? cell[r, c] : pad(cell[r, c], n))
           if (c < 10) line = line "  "
         }
         print line
@@ -162,14 +196,16 @@ compare_exit_code() {
 # usage: compare_chart CSV RUNS CHART.png SUBTITLE
 compare_chart() {
   local data bars
-  data=$(mktemp)
-  compare_summary "$1" "$2" | awk -F'\t' "$COMPARE_GROUPED"'
+  data=$(compare_summary "$1" "$2" | awk -F'\t' "$COMPARE_GROUPED"'
     $6 == "green" { printf "%s\t%s\t%s\t%s\t%s\t%s\t%s\n", $1, $3, $7, $8, $9, grouped($7), $9; next }
-    { printf "%s\t%s\tNaN\tNaN\tNaN\t%s\t0\n", $1, $3, $6 }' >"$data"
-  bars=$(grep -c . "$data")
+    { printf "%s\t%s\tNaN\tNaN\tNaN\t%s\t0\n", $1, $3, $6 }')
+  bars=$(awk 'END { print NR }' <<<"$data")
   gnuplot <<EOF
+\$bars << EOD
+$data
+EOD
 set terminal pngcairo noenhanced size $((bars > 3 ? 220 * bars + 200 : 860)),480 font "DejaVu Sans,10"
-set output "$3"
+set output '${3//\'/\'\'}'
 set title "Ferrulon's score per directory: median of $2 run(s), bar from best to worst (lower is better)\n$4"
 set datafile separator "\t"
 set style fill solid 0.85 border rgb "#2f4f6f"
@@ -185,11 +221,26 @@ set border 3
 set bmargin 4
 set errorbars 4
 unset key
-plot "$data" using 0:3 with boxes lc rgb "#4f81bd", \
-     "" using 0:3:4:5 with yerrorbars lc rgb "#1f1f1f" lw 2 pt 7 ps 0.5, \
-     "" using 0:7:6:xtic(stringcolumn(1)."\n".stringcolumn(2)) with labels offset 0, 0.9
+plot \$bars using 0:3 with boxes lc rgb "#4f81bd", \
+     \$bars using 0:3:4:5 with yerrorbars lc rgb "#1f1f1f" lw 2 pt 7 ps 0.5, \
+     \$bars using 0:7:6:xtic(stringcolumn(1)."\n".stringcolumn(2)) with labels offset 0, 0.9
 EOF
-  local status=$?
-  rm -f "$data"
-  return "$status"
+}
+
+# The demonstration's verdict and score, from its output (FILE) and its exit code: it ends with one
+# line, "result: green SCORE", "result: red" or "result: none". Sets RESULT_VERDICT (green, red or
+# none) and RESULT_SCORE ("" unless green); a line that the exit code does not bear out, or no line,
+# reads as none.
+# usage: compare_read_result FILE EXIT_CODE
+compare_read_result() {
+  local line score
+  RESULT_VERDICT=none RESULT_SCORE=""
+  line=$(grep -a '^result: ' "$1") || return 0
+  line=${line##*$'\n'} line=${line%$'\r'}
+  case $2:$line in
+    "0:result: green "*)
+      score=${line#result: green }
+      if [[ $score =~ ^[0-9]{1,9}$ ]]; then RESULT_VERDICT=green RESULT_SCORE=$score; fi ;;
+    "1:result: red") RESULT_VERDICT=red ;;
+  esac
 }

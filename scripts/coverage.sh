@@ -4,25 +4,32 @@
 # .gcda files as any Windows program writes files. gcovr reads them with MinGW's gcov. Prints one
 # line per folder; the HTML report is <build>/coverage/report/index.html. Not part of the test command.
 # usage: bash scripts/coverage.sh   (FERRULON_BUILD=dir puts the coverage tree in dir/coverage)
-set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/command.sh"
+command_begin
 build=${FERRULON_BUILD:-$root/build}
 tree=$build/coverage
 report=$tree/report
+source "$root/scripts/wine-session.sh"
+command_lock "$tree" coverage
 
-bash "$root/scripts/install-deps.sh" gcovr
-echo "== building the core and window tests with --coverage in $tree"
+step "installing gcovr and building the core and window tests with --coverage in $tree"
+run_step bash "$root/scripts/install-deps.sh" gcovr
 cmake -S "$root" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_C_FLAGS=--coverage -DCMAKE_CXX_FLAGS=--coverage -DCMAKE_EXE_LINKER_FLAGS=--coverage >/dev/null
-cmake --build "$tree" -j "$(nproc)" --target core_tests window_tests
+run_step cmake --build "$tree" -j "$(nproc)" --target core_tests window_tests
 find "$tree" -name '*.gcda' -delete
 
-source "$root/scripts/wine-session.sh"
-trap wine_session_down EXIT
-wine_session_up "$tree"
-echo "== running the core and window tests"
-(cd "$tree/tests" && "$WINE" ./core_tests.exe >core.log 2>&1 && "$WINE" ./window_tests.exe >window.log 2>&1) ||
-  { tail -n 30 "$tree"/tests/*.log; echo "== a test failed: no coverage report"; exit 1; }
+step "running the core and window tests"
+command_on_exit session_down
+session_up "$tree/wineprefix" tests
+session_test_drives
+session_start
+cd "$tree/tests"
+for tests in core window; do
+  run_step "$WINE" "$tree/tests/${tests}_tests.exe" >"$tree/tests/$tests.log" 2>&1 ||
+    { tail -n 30 "$tree/tests/$tests.log"; echo "== the $tests tests failed: no coverage report" >&2; command_end 1; }
+done
 
 mkdir -p "$report"
 gcovr --gcov-executable x86_64-w64-mingw32-gcov -r "$root" --object-directory "$tree" \

@@ -1,65 +1,51 @@
 #!/usr/bin/env bash
-# The headless demonstration, which compares drives too: builds Ferrulon, starts a private X display
-# (Xvfb), maps the given directories (or else a temporary one) as Wine's drives from d: on, six at a
-# time, and measures each in the order given, N times, through tools/demo: a fresh ferrulon.exe each
-# run, real clicks on the drive and on Start. Tells the progress, then prints a table; the results
-# folder gets one CSV line per run, the table, a chart and each directory's last window.
+# The headless measurement of a built tree (the run command without a display, and the
+# screenshot): starts a private X display (Xvfb), maps the given directories (or else a temporary
+# one) as Wine's drives from d: on, six at a time, and measures each in the order given, N times,
+# through tools/demo: a fresh ferrulon.exe each run, real clicks on the drive and on Start. Tells the
+# progress, then prints a table; the results folder gets one CSV line per run, the table, a chart and
+# each directory's last window. It installs and builds nothing: bash scripts/run.sh does that first.
 # usage: bash scripts/demo.sh [PICTURE.png] [--runs N] [--out DIR] [DIR ...]
 #   PICTURE.png  a copy of the first directory's last window (scripts/screenshot.sh)
 #   --out DIR    the results folder (default <build>/results/<date and time>)
 # Exit code: 0 every run green; 1 a run ended red (the drive gave back different data: that
 # directory's remaining runs are skipped, the next one is measured); 2 a measurement could not be
-# made; 130 after Ctrl+C; 143 on SIGTERM.
-set -eEuo pipefail
-trap 'exit 2' ERR   # whatever fails unforeseen, the exit code never reads as a drive's fault
+# made, or a directory or argument was refused; 130 after Ctrl+C; 143 on SIGTERM.
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/command.sh"
+command_begin
 build=${FERRULON_BUILD:-$root/build}
 shot=
-if [ $# -gt 0 ] && [[ $1 == *.png ]] && [ ! -d "$1" ]; then shot=$(realpath -m "$1"); shift; fi
-source "$root/scripts/progress.sh"
-source "$root/scripts/user-drives.sh"
-source "$root/scripts/compare.sh"
-compare_args "$@" || exit 2
-user_drives_check "${COMPARE_DIRS[@]}" || exit 2
-out=${COMPARE_OUT:-$build/results/$(date +%Y-%m-%d-%H%M%S)}
-compare_out_ready "$out" || exit 2
-out=$(realpath "$out") runs=$COMPARE_RUNS
-csv="$out/runs.csv"
-echo "$COMPARE_CSV_HEADER" >"$csv"
+if [ $# -gt 0 ] && [[ $1 == *.png ]] && [ ! -d "$1" ]; then shot=$(realpath -m -- "$1" && echo x) shot=${shot%$'\nx'}; shift; fi
+for file in progress user-drives compare wine-session; do source "$root/scripts/$file.sh"; done
+compare_check "$@" || command_end 2
+for exe in app/ferrulon.exe tools/demo/ferrulon_demo.exe; do
+  [ -f "$build/$exe" ] || refuse "$build/$exe is not built: bash scripts/run.sh builds it first"
+done
+command_lock "$build" demo
+runs=$COMPARE_RUNS
+out=${COMPARE_OUT_PATH:-$build/results/$(date +%Y-%m-%d-%H%M%S)}
+made_out="" runs_made=0   # the results folder, when this command made it: removed again if no run was made
+log=$(mktemp "${TMPDIR:-/tmp}/ferrulon-demo.XXXXXX") && command_on_exit rm -f -- "$log"
+picture=$(mktemp "${TMPDIR:-/tmp}/ferrulon-demo.XXXXXX") && command_on_exit rm -f -- "$picture"
 
-echo "== building ferrulon.exe and the demo driver (the first time also installs packages)"
-with_progress "installing and building" env FERRULON_BUILD="$build" bash "$root/scripts/build.sh" ferrulon ferrulon_demo ||
-  exit 2
-
-source "$root/scripts/wine-session.sh"
-wine_tools
-export WINEPREFIX="$build/wineprefix-demo"
-work=   # the temporary directory measured when no DIR is given
-picture=$(mktemp -u "${TMPDIR:-/tmp}/ferrulon-demo.XXXXXX.bmp") log=$(mktemp)
-# However the demonstration ends (Ctrl+C included): Wine's session, the drive links, the temporary
-# files and the private display go.
-cleanup() {
-  "$WINESERVER" -k 2>/dev/null || true
-  "$WINESERVER" -w 2>/dev/null || true
-  user_drives_unmap
-  rm -f "$picture" "$log"
-  if [ -n "$work" ]; then rm -rf "$work"; fi
-  if [ -n "${FERRULON_XVFB_PID:-}" ]; then kill "$FERRULON_XVFB_PID" 2>/dev/null || true; fi
-}
-trap cleanup EXIT
-trap 'echo "== interrupted; the runs made so far: $csv"; exit 130' INT
-trap 'exit 143' TERM
-
-echo "== starting a private X display"
-unset DISPLAY
-wine_display_up
+# However the measurement ends (Ctrl+C included): Wine's session, the drive links, a test file a run
+# left, the temporary files and the private display go.
+leave_results() { if [ -n "$made_out" ] && [ "$runs_made" = 0 ]; then rm -f -- "$out/runs.csv"; rmdir -- "$out" 2>/dev/null || true; fi; }
+step "starting a private X display and Wine"
+command_on_exit session_down
+session_up "$build/wineprefix-demo" demo
 echo "   Xvfb on $DISPLAY"
-with_progress "creating the Wine prefix" wine_prefix_create
 if [ ${#COMPARE_DIRS[@]} -eq 0 ]; then
   work=$(mktemp -d "${TMPDIR:-/tmp}/ferrulon-demo.XXXXXX")
+  session_note dir "$work"
   echo "== no directory given: measuring a temporary one (bash scripts/run.sh DIR measures DIR)"
-  COMPARE_DIRS=("$work")
+  COMPARE_DIRS=("$work") USER_DRIVE_PATHS=("$work")
 fi
+[ -d "$out" ] || { mkdir -p -- "$out"; made_out=1; }
+command_on_exit leave_results
+csv="$out/runs.csv"
+echo "$COMPARE_CSV_HEADER" >"$csv"
 total=${#COMPARE_DIRS[@]}
 echo "== results folder: $out"
 
@@ -78,43 +64,44 @@ time_left() {
   if [ "$left" -gt 0 ]; then echo "; about $(duration "$left") left"; fi
 }
 
-# Measures drive LETTER (DIR, the INDEX-th of all) up to $runs times; a run that is not green ends
-# its runs. Appends one CSV line per run and keeps a picture of the last window.
+# The demo's lines as they come: the pass count with the time so far, and what it says besides.
+demo_progress() {
+  local line
+  while IFS= read -r line; do
+    line=${line%$'\r'}
+    printf '%s\n' "$line" >>"$log"
+    case $line in
+      "  pass "*) line=${line#  pass }; echo "   $label: pass ${line%% done*}, $((SECONDS - begun)) s$(time_left $((SECONDS - begun)))" ;;
+      "window open;"* | "run started:"* | "screenshot saved" | "verdict: "* | "score: "* | "result: "*) ;;
+      *) echo "   $line" ;;
+    esac
+  done
+}
+
+# Measures drive LETTER (DIR as given, PATH resolved, the INDEX-th of all) up to $runs times; a run
+# that is not green ends its runs. Appends one CSV line per run and keeps a picture of the last window.
 measure_drive() {
-  index=$1 letter=${2%:} dir=$3
-  local device fstype options started begun status score verdict label name skipped
-  device=$(user_drive_mount "$dir" SOURCE) fstype=$(user_drive_mount "$dir" FSTYPE) options=$(user_drive_mount "$dir" OPTIONS)
+  index=$1 letter=$2 dir=$3
+  local path=$4 device fstype options started status skipped name
+  device=$(user_drive_mount "$path" SOURCE) fstype=$(user_drive_mount "$path" FSTYPE) options=$(user_drive_mount "$path" OPTIONS)
   drive_seconds=0 drive_green=0
-  echo "== drive $index of $total, $letter: ($dir): $runs run(s) of 50 passes of 50 write/verify cycles," \
-       "each about a minute or more under Wine"
+  echo "== drive $index of $total, $letter: ($dir): $runs run(s) of 50 passes of 50 write/verify cycles"
   for ((run = 1; run <= runs; run++)); do
     label="drive $index of $total, run $run of $runs"
     started=$(date -Iseconds) begun=$SECONDS status=0
-    rm -f "$picture"
-    # In the background, so that Ctrl+C reaches the trap at once.
-    "$WINE" "$build/tools/demo/ferrulon_demo.exe" "$build/app/ferrulon.exe" "$letter" "$picture" </dev/null 2>/dev/null |
-      while IFS= read -r line; do
-        line=${line%$'\r'}
-        printf '%s\n' "$line" >>"$log"
-        case $line in
-          "  pass "*) line=${line#  pass }; echo "   $label: pass ${line%% done*}, $((SECONDS - begun)) s$(time_left $((SECONDS - begun)))" ;;
-          "window open;"* | "run started:"* | "screenshot saved" | "verdict: "* | "score: "*) ;;
-          *) echo "   $line" ;;
-        esac
-      done &
-    wait $! || status=$?
-    score=$(sed -n 's/^score: \([0-9][0-9]*\) ms per pass.*/\1/p' "$log" | tail -n 1)
+    rm -f -- "$picture"
     : >"$log"
-    case $status in 0) verdict=green ;; 1) verdict=red ;; *) verdict=none ;; esac
-    if [ "$verdict" = green ] && [ -z "$score" ]; then verdict=none status=2; fi
-    compare_csv_line "$started" "$dir" "$device" "$fstype" "$options" "$run" "$verdict" "$score" >>"$csv"
+    run_step demo_one "$letter" "$picture" || status=$?
+    compare_read_result "$log" "$status"
+    compare_csv_line "$started" "$dir" "$device" "$fstype" "$options" "$run" "$RESULT_VERDICT" "$RESULT_SCORE" >>"$csv"
+    runs_made=$((runs_made + 1))
     skipped=
     if [ "$run" -lt "$runs" ]; then skipped="; its remaining runs are skipped"; fi
-    case $verdict in
+    case $RESULT_VERDICT in
       green)
         drive_seconds=$((drive_seconds + SECONDS - begun)) drive_green=$((drive_green + 1))
         green_seconds=$((green_seconds + SECONDS - begun)) green_runs=$((green_runs + 1))
-        echo "   $label: green, $score ms per pass (the run took $((SECONDS - begun)) s)$(time_left done)" ;;
+        echo "   $label: green, $RESULT_SCORE ms per pass (the run took $((SECONDS - begun)) s)$(time_left done)" ;;
       red)
         echo "   $label: RED, the drive gave back different data$skipped"
         break ;;
@@ -128,34 +115,31 @@ measure_drive() {
     if ! convert "$picture" "$out/window-$index-$name.png"; then
       echo "   the picture of the window could not be kept"
     elif [ -n "$shot" ] && [ "$index" = 1 ]; then
-      mkdir -p "$(dirname "$shot")" && cp "$out/window-$index-$name.png" "$shot" && echo "== the window: $shot"
+      mkdir -p -- "$(dirname -- "$shot")" && cp -- "$out/window-$index-$name.png" "$shot" && echo "== the window: $shot"
     fi
   fi
 }
+demo_one() { "$WINE" "$build/tools/demo/ferrulon_demo.exe" "$build/app/ferrulon.exe" "$1" "$2" </dev/null 2>/dev/null | demo_progress; }
 
 # Six directories at a time, as many as the window offers beside c:. Wine reads its drive letters
-# when its session starts: the session ends, the next ones are mapped, a new session starts.
+# when its session starts: the next ones are mapped, and a new session starts.
 for ((first = 0; first < total; first += USER_DRIVES_MAX)); do
-  "$WINESERVER" -k 2>/dev/null || true
-  "$WINESERVER" -w 2>/dev/null || true
-  user_drives_unmap
-  user_drives_map "${COMPARE_DIRS[@]:first:USER_DRIVES_MAX}"
-  "$WINESERVER" -p </dev/null >/dev/null 2>&1   # returns once the server runs (it detaches)
-  wine_quiet cmd /c exit
-  for i in "${!USER_DRIVE_LINKS[@]}"; do
-    measure_drive $((first + i + 1)) "$(basename "${USER_DRIVE_LINKS[i]}")" "${USER_DRIVE_DIRS[i]}"
+  session_map_dirs "${USER_DRIVE_PATHS[@]:first:USER_DRIVES_MAX}"
+  session_start
+  for i in "${!SESSION_LETTERS[@]}"; do
+    measure_drive $((first + i + 1)) "${SESSION_LETTERS[i]}" "${COMPARE_DIRS[first + i]}" "${USER_DRIVE_PATHS[first + i]}"
   done
 done
-"$WINESERVER" -k 2>/dev/null || true
-"$WINESERVER" -w 2>/dev/null || true
-user_drives_unmap
+session_down
 
 echo
 compare_table "$csv" "$runs" | tee "$out/table.txt"
 echo
-machine="Wine $("$WINE" --version | sed 's/^wine-//; s/ .*//'), Linux $(uname -r | cut -d- -f1), $(nproc) cores"
+wine=$("$WINE" --version) kernel=$(uname -r)
+wine=${wine#wine-} kernel=${kernel%%-*}
+machine="Wine ${wine%% *}, Linux $kernel, $(nproc) cores"
 if ! why=$(compare_chart "$csv" "$runs" "$out/scores.png" "$machine; $(date +%Y-%m-%d)" 2>&1); then
-  echo "== the chart could not be drawn: $(echo "$why" | tail -n 1)"
+  echo "== the chart could not be drawn: ${why##*$'\n'}"
 fi
 echo "== results folder: $out"
 echo "   runs.csv (one line per run), table.txt, scores.png (the chart), window-N-*.png (each directory's last window)"
@@ -166,4 +150,4 @@ case $status in
   1) echo "== FAILED: a drive gave back different data (a run ended with the red banner); exit code 1" ;;
   *) echo "== a measurement could not be made; exit code 2" ;;
 esac
-exit "$status"
+command_end "$status"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, when any is missing, and any
-# further packages named on the command line (the benchmark's chart tool, say).
+# further packages named on the command line (the coverage report's gcovr, say).
 # usage: install-deps.sh [package...]
 set -euo pipefail
 # The test drives with Windows filesystems (scripts/windows-filesystems.sh): NTFS through ntfs-3g,
@@ -11,12 +11,14 @@ packages=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64
           ntfs-3g exfat-fuse exfatprogs fusefat dosfstools gnuplot-nox "$@")
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null) || status=""
+  [ "$status" = "install ok installed" ] || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 echo "== installing: ${missing[*]}"
-[ "$(id -u)" = 0 ] || { echo "run as root, or install: ${missing[*]}" >&2; exit 1; }
+[ "$(id -u)" = 0 ] || { echo "run as root, or install: ${missing[*]}" >&2; exit 2; }
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq "${missing[@]}" >/dev/null
+apt-get -o DPkg::Lock::Timeout=300 update -qq || { echo "== apt-get update failed: the package lists could not be read" >&2; exit 2; }
+apt-get -o DPkg::Lock::Timeout=300 install -y -qq "${missing[@]}" >/dev/null ||
+  { echo "== apt-get could not install: ${missing[*]}" >&2; exit 2; }
 echo "== installed"

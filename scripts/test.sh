@@ -1,28 +1,40 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the Windows workflow, builds for Windows x86-64 with MinGW's g++
 # and, ferrulon.exe only, with Clang (warnings are errors in both), and the core and window tests
-# once more with traps on undefined behaviour, then runs every test under Wine, with NTFS, exFAT and
-# FAT32 drives mounted through FUSE where this machine allows it.
-set -euo pipefail
+# once more with traps on undefined behaviour, then runs every test under Wine. CTest's fixtures
+# bring the Wine session up (with NTFS, exFAT and FAT32 drives mounted through FUSE where this
+# machine allows it) and down again; this command takes it down too, however it ends.
+# Exit code: 0 every test passed, 1 a test failed, 2 a step before the tests failed, 130 after
+# Ctrl+C, 143 on SIGTERM.
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/command.sh"
+command_begin
 build=${FERRULON_BUILD:-$root/build}
+source "$root/scripts/wine-session.sh"
+source "$root/scripts/windows-filesystems.sh"
+command_lock "$build" tests
+# The safety net: whatever the fixtures left, were ctest killed.
+session_down_in() { wine_tools && export WINEPREFIX=$1/wineprefix && SESSION_DIR=$1/wineprefix.session && session_down; }
+command_on_exit session_down_in "$build"
+command_on_exit session_down_in "$build/checked"
 
 # The Windows workflow against GitHub's workflow schema: a broken one fails here, not on a runner.
-bash "$root/scripts/check-workflow.sh" "$build"
-
-FERRULON_BUILD=$build FERRULON_WERROR=ON bash "$root/scripts/build.sh"
+step "checking the Windows workflow"
+run_step bash "$root/scripts/check-workflow.sh" "$build"
+step "installing what is missing and building in $build"
+FERRULON_BUILD=$build FERRULON_WERROR=ON run_step bash "$root/scripts/build.sh"
 echo "   installs, workflow check and build: $SECONDS s"
 
 # A second compiler: code that only one of them accepts, or warns about, cannot land.
-echo "== building ferrulon.exe with Clang in $build/clang"
+step "building ferrulon.exe with Clang in $build/clang"
 begun=$SECONDS
 (cd "$root" && cmake --preset mingw-clang-cross -B "$build/clang" >/dev/null)
-cmake --build "$build/clang" -j "$(nproc)" --target ferrulon
+run_step cmake --build "$build/clang" -j "$(nproc)" --target ferrulon
 echo "   Clang build: $((SECONDS - begun)) s"
 
 # The core and window tests once more, with undefined-behaviour checks that trap and the C++
 # library's own assertions (a read or write outside a buffer, an overflow, an index out of range).
-# Built while the drives are mounted and the main tests run, which mostly wait on Wine.
+# Built while the main tests run, which mostly wait on Wine.
 checked_log="$build/checked-build.log"
 build_checked() {
   (cd "$root" && cmake --preset mingw-checked -B "$build/checked" >/dev/null)
@@ -34,31 +46,21 @@ begun=$SECONDS
 build_checked >"$checked_log" 2>&1 &
 checked_build=$!
 
-source "$root/scripts/wine-session.sh"
-source "$root/scripts/windows-filesystems.sh"
-wine_tools
-export WINEPREFIX="$build/wineprefix"
-# Wine lets go of the drives before they are unmounted; Ctrl+C takes the same way out.
-cleanup() { kill "$checked_build" 2>/dev/null || true; wine_session_down; winfs_down; }
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-echo "== mounting the NTFS, exFAT and FAT32 test drives"
-winfs_up
-echo "== starting Wine with the test drives"
-wine_session_up "$build" "ntfs:d exfat:e fat32:f"
-echo "== running the tests ($SECONDS s in)"
+step "running the tests ($SECONDS s in)"
 status=0
-(cd "$build" && ctest --output-on-failure --timeout 600) || status=$?
+run_step ctest --test-dir "$build" --output-on-failure --timeout 600 || status=$?
 echo "   tests done: $SECONDS s in"
+step "waiting for the checked build"
 if wait "$checked_build"; then
-  tail -n 1 "$checked_log"
-  echo "== running the checked core and window tests"
-  (cd "$build/checked" && ctest --output-on-failure --timeout 300) || status=$?
+  echo "${checked_log##*/}: $(tail -n 1 "$checked_log")"
+  step "running the checked core and window tests"
+  run_step ctest --test-dir "$build/checked" --output-on-failure --timeout 300 || status=$?
   echo "   checked tests done: $SECONDS s in"
 else
   cat "$checked_log"
-  echo "== the checked build failed"
-  status=1
+  echo "== the checked build failed (its errors are above)" >&2
+  command_end 2
 fi
-exit $status
+[ "$status" = 0 ] || { echo "== FAILED: some tests failed (above)" >&2; command_end 1; }
+echo "== every test passed ($SECONDS s)"
+command_end 0

@@ -4,11 +4,11 @@
 # image, exfat-fuse on a loop device that holds the image, fusefat on the image. The images lie
 # beside the test drives (tmpfs, or FERRULON_DRIVE_PARENT), so what a drive adds is its filesystem.
 #
-# Sourced by the test and benchmark commands:
-#   winfs_up     mounts each kind this machine can mount at $WINFS_BASE/<kind> and lists those in
-#                WINFS_MOUNTED; a kind it cannot mount is named in one line and left out
-#   winfs_down   unmounts them, detaches the loop device and deletes the images and $WINFS_BASE;
-#                the caller runs it on every exit (trap)
+# Sourced by the Wine session of the tests (scripts/wine-session.sh):
+#   winfs_up BASE    mounts each kind this machine can mount at BASE/<kind> (BASE: an empty directory
+#                    the caller made) and lists those in WINFS_MOUNTED; a kind it cannot mount is
+#                    named in one line and left out
+#   winfs_down BASE  unmounts them, detaches the loop device and deletes the images and BASE
 # Run on its own, it mounts them, runs COMMAND with FERRULON_FS_BASE and FERRULON_FS_KINDS set (or
 # waits for Enter) and takes everything down again on any exit, Ctrl+C included:
 #   bash scripts/windows-filesystems.sh [COMMAND [ARG...]]
@@ -57,21 +57,20 @@ winfs_mount() {
 }
 
 winfs_up() {
-  local kind why parent=${FERRULON_DRIVE_PARENT:-/dev/shm}
-  WINFS_MOUNTED=""
+  local kind why
+  WINFS_BASE=$1 WINFS_MOUNTED=""
   why=$(winfs_blocked)
   if [ -n "$why" ]; then
     echo "== NTFS, exFAT and FAT32 drives skipped: $why"
     return 0
   fi
-  [ -w "$parent" ] || parent=${TMPDIR:-/tmp}
-  WINFS_BASE=$(mktemp -d "$parent/ferrulon-fs.XXXXXX")
   for kind in $WINFS_KINDS; do
     why=$(winfs_missing_tool "$kind")
     if [ -z "$why" ] && winfs_mount "$kind"; then
       WINFS_MOUNTED="$WINFS_MOUNTED${WINFS_MOUNTED:+ }$kind"
     else
-      [ -n "$why" ] || why=$(grep -v '^[[:space:]]*$' "$WINFS_BASE/$kind.log" 2>/dev/null | tail -n 1)
+      # The log's last line that says anything (a tool may have failed without a word).
+      [ -n "$why" ] || why=$(sed -n '/[^[:space:]]/h; ${x;p;}' "$WINFS_BASE/$kind.log" 2>/dev/null) || why=""
       echo "== $kind drive skipped: ${why:-it could not be made}"
     fi
   done
@@ -79,6 +78,7 @@ winfs_up() {
 }
 
 winfs_down() {
+  WINFS_BASE=$1
   [ -n "$WINFS_BASE" ] && [ -d "$WINFS_BASE" ] || return 0
   local kind dir loop
   for kind in $WINFS_KINDS; do
@@ -89,7 +89,7 @@ winfs_down() {
       echo "== $dir could not be unmounted"
   done
   # Every loop device that holds the exFAT image, including one made just before an interruption.
-  for loop in $(losetup -n -O NAME -j "$WINFS_BASE/exfat.img" 2>/dev/null); do losetup -d "$loop" 2>/dev/null || true; done
+  for loop in $(losetup -n -O NAME -j "$WINFS_BASE/exfat.img" 2>/dev/null || true); do losetup -d "$loop" 2>/dev/null || true; done
   # The images, the logs and what the tests kept beside them; the mount points with rmdir, never
   # rm -r: should a mount have outlived umount, the files on it are left alone.
   find "$WINFS_BASE" -maxdepth 1 -type f -delete
@@ -101,17 +101,17 @@ winfs_down() {
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
-  set -euo pipefail
-  trap winfs_down EXIT
-  trap 'exit 130' INT
-  trap 'exit 143' TERM
-  trap 'exit 129' HUP
-  winfs_up
+  source "$(dirname -- "${BASH_SOURCE[0]}")/command.sh"
+  command_begin
+  base=$(mktemp -d "${FERRULON_DRIVE_PARENT:-/dev/shm}/ferrulon-fs.XXXXXX")
+  command_on_exit winfs_down "$base"
+  winfs_up "$base"
   for kind in $WINFS_MOUNTED; do echo "$kind: $WINFS_BASE/$kind"; done
   export FERRULON_FS_BASE=$WINFS_BASE FERRULON_FS_KINDS=$WINFS_MOUNTED
   if [ $# -gt 0 ]; then
-    "$@"
-  else
-    read -r -p "press Enter to unmount them " _ || true
+    status=0
+    run_step "$@" || status=$?
+    command_end "$status"
   fi
+  read -r -p "press Enter to unmount them " _ || true
 fi

@@ -1,133 +1,255 @@
-# Sourced by the run, demo, test and benchmark commands: the Wine prefix, the test drives, a display and one Wine session
-# that every test process joins. Call wine_session_up BUILD_DIR first, wine_session_down at the end.
+# The Wine session of a Wine prefix: a display, the prefix itself, drive letters and one wineserver
+# that every Windows program of a command joins. One lifecycle: session_up records in
+# <prefix>.session/made each thing it makes (a display, a directory, a drive link, a mount, a user's
+# directory it maps), session_down removes exactly those, and session_up first removes what a
+# killed session left. Programs and scripts join through <build>/wine-run, which reads
+# <prefix>.session/env.
+#
+#   bash scripts/wine-session.sh up BUILD [--windows-filesystems]   the tests' session (CTest's fixture):
+#        drives m: to u: on tmpfs; with the option, as root with FUSE, NTFS, exFAT and FAT32 as d:, e:, f:
+#   bash scripts/wine-session.sh down BUILD
+# Sourced by the commands, which call session_up PREFIX tests|demo|desktop, session_map_dirs,
+# session_start and session_down.
 
-# Letters mapped for tests.
-FERRULON_TEST_DRIVES=mnopqrstu
+FERRULON_TEST_DRIVES=mnopqrstu   # the tests' tmpfs drives
+SESSION_FS_LETTERS="ntfs:d exfat:e fat32:f"
+USER_DRIVE_LETTERS="d e f g h i j k l"   # a user's directories, six at most at a time (the window's slots)
 
-wine_quiet() { "$WINE" "$@" </dev/null >/dev/null 2>&1 || true; }
+wine_tools() {
+  local c
+  WINE="" WINESERVER=""
+  for c in /usr/lib/wine/wine64 wine64 wine; do WINE=$(command -v "$c") && break; done
+  for c in /usr/lib/wine/wineserver wineserver; do WINESERVER=$(command -v "$c") && break; done
+  [ -n "$WINE" ] && [ -n "$WINESERVER" ] || { echo "== Wine is missing: bash scripts/install-deps.sh installs it" >&2; return 1; }
+  export WINE WINESERVER WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+}
 
-# A prefix for the tests (no window manager: Wine draws captions itself) or, with "desktop", one
-# for a person's own display, where the window manager frames the window.
-wine_prefix_create() {
-  [ -f "$WINEPREFIX/.ferrulon-ready" ] && { wine_caption_font; return 0; }
-  # The tests' prefix of the same build tree, when there is one, is copied without its test drives:
-  # a copy takes a second or two, making a prefix ten.
-  local model
-  model=$(dirname "$WINEPREFIX")/wineprefix
-  if [ "${1:-}" != desktop ] && [ "$model" != "$WINEPREFIX" ] && [ -f "$model/.ferrulon-ready" ]; then
-    echo "== copying the Wine prefix $model to $WINEPREFIX"
-    rm -rf "$WINEPREFIX" && cp -a "$model" "$WINEPREFIX"
-    find "$WINEPREFIX/dosdevices" -maxdepth 1 -name '?:' ! -name c: ! -name z: -delete
-    return 0
-  fi
+# One Windows program, its output discarded; fails with the program's exit code.
+wine_quiet() { "$WINE" "$@" </dev/null >/dev/null 2>&1; }
+
+session_note() { printf '%s\0%s\0' "$1" "$2" >>"$SESSION_DIR/made"; }   # KIND PATH
+
+# usage: session_up PREFIX MODE   MODE: tests or demo (a private Xvfb, no window manager), desktop
+# (the caller's display, where a window manager frames the window)
+session_up() {
+  wine_tools
+  export WINEPREFIX=$1
+  SESSION_DIR=$1.session SESSION_MODE=$2
+  session_down
+  mkdir -p -- "$SESSION_DIR"
+  : >"$SESSION_DIR/made"
+  if [ "$2" != desktop ]; then session_display; fi
+  session_prefix "$2"
+  # The prefix's drive letters are this session's to make: none but c: and z: from an earlier one.
+  find "$WINEPREFIX/dosdevices" -maxdepth 1 -type l -name '?:' ! -name c: ! -name z: -delete
+  session_save_env
+}
+
+# A private X display: Xvfb picks a free one and names it once it takes connections, so that two
+# sessions started together get two; it must then answer.
+session_display() {
+  local number="" pid
+  # Started from a subshell that ends at once: the server is no child of the command, which stops
+  # its children as it ends, and lives until session_down.
+  (Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$SESSION_DIR/display" </dev/null >/dev/null 2>&1 &
+   echo $! >"$SESSION_DIR/xvfb")
+  read -r pid <"$SESSION_DIR/xvfb"
+  session_note xvfb "$pid"
+  for _ in $(seq 100); do
+    read -r number <"$SESSION_DIR/display" 2>/dev/null || true
+    [ -z "$number" ] && kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -n "$number" ] && DISPLAY=:$number xdpyinfo >/dev/null 2>&1 ||
+    { echo "== Xvfb gave no display that answers" >&2; return 1; }
+  export DISPLAY=:$number
+}
+
+# The prefix, made once and marked ready only when every step of making it worked: without a window
+# manager (tests, demo) windows undecorated and unmanaged, or message boxes stall; Chinese texts
+# through a CJK font linked to the dialog fonts. A ready prefix of the same build tree (the tests')
+# is copied instead: a second or two, making one ten.
+session_prefix() {
+  local model face
+  if [ -f "$WINEPREFIX/.ferrulon-ready" ]; then session_caption_font; return 0; fi
+  rm -rf -- "$WINEPREFIX"
+  for model in "${WINEPREFIX%/*}/wineprefix" "${WINEPREFIX%/*/*}/wineprefix"; do
+    if [ "$1" != desktop ] && [ "$model" != "$WINEPREFIX" ] && [ -f "$model/.ferrulon-ready" ]; then
+      echo "== copying the Wine prefix $model to $WINEPREFIX"
+      cp -a -- "$model" "$WINEPREFIX"
+      return 0
+    fi
+  done
   echo "== creating the Wine prefix $WINEPREFIX (once; takes a little while)"
-  rm -rf "$WINEPREFIX"
-  wine_quiet wineboot -i
-  if [ "${1:-}" != desktop ]; then
-    # Undecorated, unmanaged windows: without a window manager, message boxes would stall.
-    wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f
-    wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+  wine_quiet wineboot -i || { echo "== wineboot could not make the Wine prefix $WINEPREFIX" >&2; return 1; }
+  if [ "$1" != desktop ]; then
+    wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f &&
+      wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f ||
+      { echo "== the Wine prefix $WINEPREFIX took no window settings" >&2; return 1; }
   fi
-  # Chinese texts through a CJK font linked to the dialog fonts.
   for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
     wine_quiet reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-      /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f
+      /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f ||
+      { echo "== the Wine prefix $WINEPREFIX took no font link for $face" >&2; return 1; }
   done
-  "$WINESERVER" -w || true
-  wine_caption_font
+  "$WINESERVER" -w
+  [ -f "$WINEPREFIX/system.reg" ] && [ -d "$WINEPREFIX/drive_c/windows" ] ||
+    { echo "== the Wine prefix $WINEPREFIX is incomplete" >&2; return 1; }
+  session_caption_font
   touch "$WINEPREFIX/.ferrulon-ready"
 }
 
 # Wine draws the caption's close box with the Marlett font. Debian's fonts-wine ships it, but this
 # Wine does not look in that folder, so the box shows a plain "r" unless the prefix has a copy.
-wine_caption_font() {
+session_caption_font() {
   local marlett=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
   if [ -f "$marlett" ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then cp "$marlett" "$fonts/"; fi
   return 0
 }
 
-wine_display_up() {
-  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-  local n=91
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
-  FERRULON_XVFB_PID=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+# Drive LETTER: is DIR from the session's next start.
+session_link() {
+  session_note link "$WINEPREFIX/dosdevices/$1:"
+  ln -sfn -- "$2" "$WINEPREFIX/dosdevices/$1:"
 }
 
-wine_drives_map() {
-  local base
-  # tmpfs keeps runs fast and spares the disk; FERRULON_DRIVE_PARENT puts the drives elsewhere.
-  local parent=${FERRULON_DRIVE_PARENT:-/dev/shm}
+# The tests' drives: m: to u: in a fresh tmpfs directory (FERRULON_DRIVE_PARENT puts it elsewhere)
+# and, when asked, the Windows filesystems that this machine can mount.
+session_test_drives() {
+  local parent=${FERRULON_DRIVE_PARENT:-/dev/shm} letter pair base
   [ -w "$parent" ] || parent=${TMPDIR:-/tmp}
   base=$(mktemp -d "$parent/ferrulon-drives.XXXXXX")
-  export FERRULON_DRIVE_BASE=$base
-  local letter
+  session_note dir "$base"
+  export FERRULON_DRIVE_BASE=$base FERRULON_TEST_DRIVES FERRULON_FS_BASE="" FERRULON_FS_DRIVES=""
   for letter in $(echo "$FERRULON_TEST_DRIVES" | sed 's/./& /g'); do
-    mkdir -p "$base/$letter"
-    ln -sfn "$base/$letter" "$WINEPREFIX/dosdevices/$letter:"
+    mkdir "$base/$letter"
+    session_link "$letter" "$base/$letter"
   done
-  export FERRULON_TEST_DRIVES
-}
-
-wine_drives_unmap() {
-  local letter
-  for letter in $(echo "$FERRULON_TEST_DRIVES" | sed 's/./& /g'); do
-    rm -f "$WINEPREFIX/dosdevices/$letter:"
-  done
-  if [ -n "${FERRULON_DRIVE_BASE:-}" ]; then rm -rf "$FERRULON_DRIVE_BASE"; fi
-}
-
-wine_tools() {
-  WINE=$(command -v /usr/lib/wine/wine64 wine64 wine 2>/dev/null | head -n 1)
-  WINESERVER=$(command -v /usr/lib/wine/wineserver wineserver 2>/dev/null | head -n 1)
-  export WINE WINESERVER WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
-}
-
-# usage: wine_session_up BUILD [LETTERS]   (LETTERS: the Windows filesystems mounted, as wine_fs_map takes them)
-wine_session_up() {
-  local build=$1
-  FERRULON_FS_LETTERS=${2:-}
-  wine_tools
-  export WINEPREFIX="$build/wineprefix"
-  wine_display_up
-  wine_prefix_create
-  "$WINESERVER" -k 2>/dev/null || true
-  "$WINESERVER" -w 2>/dev/null || true
-  wine_drives_map
-  wine_fs_map "$FERRULON_FS_LETTERS"
-  # Wine reads the drive letters when its session starts: start it now, detached from our output.
-  "$WINESERVER" -p </dev/null >/dev/null 2>&1   # returns once the server runs (it detaches)
-  wine_quiet cmd /c exit
-}
-
-wine_session_down() {
-  "$WINESERVER" -k 2>/dev/null || true
-  "$WINESERVER" -w 2>/dev/null || true
-  wine_drives_unmap
-  wine_fs_unmap "${FERRULON_FS_LETTERS:-}"
-  if [ -n "${FERRULON_XVFB_PID:-}" ]; then kill "$FERRULON_XVFB_PID" 2>/dev/null || true; fi
-  return 0
-}
-
-# The Windows filesystems that windows-filesystems.sh mounted, as drive letters: LETTERS pairs each
-# kind with its letter ("ntfs:d exfat:e fat32:f"). Links the mounted kinds into the prefix's drives
-# (before its session starts) and exports FERRULON_FS_BASE and FERRULON_FS_DRIVES ("d:ntfs ...").
-wine_fs_map() {
-  local pair drives=""
-  for pair in $1; do
-    rm -f "$WINEPREFIX/dosdevices/${pair#*:}:"
-    case " ${WINFS_MOUNTED:-} " in
+  [ "${1:-}" = --windows-filesystems ] || return 0
+  FERRULON_FS_BASE=$(mktemp -d "$parent/ferrulon-fs.XXXXXX")
+  session_note fs "$FERRULON_FS_BASE"
+  winfs_up "$FERRULON_FS_BASE"
+  for pair in $SESSION_FS_LETTERS; do
+    case " $WINFS_MOUNTED " in
       *" ${pair%%:*} "*)
-        ln -sfn "$WINFS_BASE/${pair%%:*}" "$WINEPREFIX/dosdevices/${pair#*:}:"
-        drives="$drives${drives:+ }${pair#*:}:${pair%%:*}" ;;
+        session_link "${pair#*:}" "$FERRULON_FS_BASE/${pair%%:*}"
+        FERRULON_FS_DRIVES+="${FERRULON_FS_DRIVES:+ }${pair#*:}:${pair%%:*}" ;;
     esac
   done
-  export FERRULON_FS_BASE=${WINFS_BASE:-} FERRULON_FS_DRIVES=$drives
 }
 
-wine_fs_unmap() {
-  local pair
-  for pair in $1; do rm -f "$WINEPREFIX/dosdevices/${pair#*:}:"; done
+# A user's directories (each already checked, and resolved), from d: on in the order given, in place of
+# the ones mapped before; says which is which. Sets SESSION_LETTERS in the same order.
+session_map_dirs() {
+  local dir letters=($USER_DRIVE_LETTERS) i=0
+  SESSION_LETTERS=()
+  session_unmap_dirs
+  for dir in "$@"; do
+    session_note userdir "$dir"
+    session_link "${letters[i]}" "$dir"
+    SESSION_LETTERS+=("${letters[i]}")
+    echo "== drive ${letters[i]}: is $dir: $(user_drive_describe "$dir")"
+    i=$((i + 1))
+  done
 }
+
+# The drive links of a user's directories, and a test file that a run left in one (an interrupted or
+# failed run): none was there before, the check saw to that.
+session_unmap_dirs() {
+  local letter link target
+  for letter in $USER_DRIVE_LETTERS; do
+    link=$WINEPREFIX/dosdevices/$letter:
+    [ -L "$link" ] || continue
+    target=$(readlink -- "$link"; echo x)   # kept whole, should it end in a line break
+    session_remove_test_file "${target%$'\nx'}"
+    rm -f -- "$link"
+  done
+}
+session_remove_test_file() {
+  local dir=$1
+  if [ -f "$dir/tfile.frl" ] && [ ! -L "$dir/tfile.frl" ] && rm -f -- "$dir/tfile.frl"; then
+    echo "== removed the test file tfile.frl that the run left in $dir"
+  fi
+}
+
+# (Re)starts Wine's session, which reads the drive letters as it starts, detached from our output.
+session_start() {
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
+  "$WINESERVER" -p </dev/null >/dev/null 2>&1 || { echo "== wineserver did not start" >&2; return 1; }
+  wine_quiet cmd /c exit || { echo "== Wine's services did not start" >&2; return 1; }
+  session_note_server_dir
+  session_save_env
+}
+
+# Wine's server keeps its socket in <TMPDIR>/wine-XXXXXX/server-<device>-<inode of the prefix>, and
+# leaves it when it ends: recorded, to be removed once the server has ended.
+session_note_server_dir() {
+  local dir id
+  id=$(stat -c '%d %i' -- "$WINEPREFIX") && id=$(printf 'server-%x-%x' $id)
+  for dir in "${TMPDIR:-/tmp}"/wine-*/"$id"; do
+    if [ -d "$dir" ]; then session_note serverdir "$dir"; fi
+  done
+}
+
+session_save_env() {
+  local name
+  for name in WINE WINESERVER WINEPREFIX WINEDEBUG WINEDLLOVERRIDES LC_ALL DISPLAY FERRULON_DRIVE_BASE \
+              FERRULON_TEST_DRIVES FERRULON_FS_BASE FERRULON_FS_DRIVES; do
+    if [ -n "${!name+set}" ]; then printf 'export %s=%q\n' "$name" "${!name}"; fi
+  done >"$SESSION_DIR/env"
+}
+
+# Ends Wine's session and removes what the session made, last made first; nothing when none is up.
+session_down() {
+  local made=${SESSION_DIR:-}/made kind path i
+  local -a kinds=() paths=()
+  [ -n "${SESSION_DIR:-}" ] && [ -f "$made" ] || return 0
+  if [ -d "$WINEPREFIX" ]; then "$WINESERVER" -k 2>/dev/null || true; "$WINESERVER" -w 2>/dev/null || true; fi
+  while IFS= read -r -d '' kind && IFS= read -r -d '' path; do kinds+=("$kind") paths+=("$path"); done <"$made"
+  for ((i = ${#kinds[@]} - 1; i >= 0; i--)); do
+    path=${paths[i]}
+    case ${kinds[i]} in
+      link) if [ -L "$path" ]; then rm -f -- "$path"; fi ;;
+      userdir) session_remove_test_file "$path" ;;
+      dir) rm -rf --one-file-system -- "$path" ;;
+      fs) winfs_down "$path" ;;
+      xvfb) session_stop_xvfb "$path" ;;
+      serverdir) rm -rf -- "$path"; rmdir -- "${path%/*}" 2>/dev/null || true ;;
+    esac
+  done
+  rm -f -- "$made" "$SESSION_DIR/env" "$SESSION_DIR/display" "$SESSION_DIR/xvfb"
+  rmdir -- "$SESSION_DIR" 2>/dev/null || true
+}
+
+# Ends the Xvfb of PID, and waits for it: only when that process still is one (a PID can be reused).
+session_stop_xvfb() {
+  [[ $(tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null) == Xvfb\ * ]] || return 0
+  kill "$1" 2>/dev/null || return 0
+  for _ in $(seq 50); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  here=$(dirname -- "${BASH_SOURCE[0]}")
+  source "$here/command.sh"
+  source "$here/windows-filesystems.sh"
+  source "$here/user-drives.sh"
+  command_begin
+  case ${1:-}:$# in
+    up:2 | up:3)
+      step "bringing up the tests' Wine session in $2"
+      command_on_exit session_down_unless_up
+      session_down_unless_up() { [ -n "${SESSION_IS_UP:-}" ] || session_down; }
+      session_up "$2/wineprefix" tests
+      session_test_drives "${3:-}"
+      session_start
+      SESSION_IS_UP=1
+      echo "== Wine session up: DISPLAY $DISPLAY, test drives in $FERRULON_DRIVE_BASE${FERRULON_FS_DRIVES:+, $FERRULON_FS_DRIVES}" ;;
+    down:2)
+      wine_tools
+      export WINEPREFIX=$2/wineprefix
+      SESSION_DIR=$WINEPREFIX.session
+      session_down ;;
+    *) refuse "usage: bash scripts/wine-session.sh up BUILD [--windows-filesystems] | down BUILD" ;;
+  esac
+fi

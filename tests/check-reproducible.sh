@@ -6,7 +6,7 @@
 exe=$1 zip=$2 time=$(date -u -d "@$3" +%Y%m%d.%H%M%S) status=0
 fail() { echo "$*"; status=1; }
 pe=$(od -An -tu4 -j 60 -N 4 "$exe")   # the PE header's offset; its time stamp is 8 bytes in
-[ $(od -An -tu4 -j $((pe + 8)) -N 4 "$exe") = 0 ] || fail "$exe: PE time stamp is not 0"
+[ "$(od -An -tu4 -j $((pe + 8)) -N 4 "$exe" | tr -d ' ')" = 0 ] || fail "$exe: PE time stamp is not 0"
 ! grep -qaF -e "$4" -e "$5" "$exe" || fail "$exe holds the path $4 or $5"
 names=$(unzip -Z1 "$zip" | tr '\n' ' ')
 [ "$names" = "ferrulon.exe README.md README.zh-CN.txt docs/ferrulon.png " ] || fail "$zip holds $names"

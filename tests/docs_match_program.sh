@@ -12,7 +12,7 @@ texts=$(grep '^constexpr wchar_t' "$root/ui/texts.h" | grep -v -e 'WindowTitle\[
         sed 's/.*= L" *\([^"]*[^ "]\) *";.*/\1/')
 options=$({ grep '^# usage:' "$root/scripts/run.sh"; grep -E '^ +--[a-z].*\)' "$root/scripts/compare.sh"; } |
           grep -oE -- '--[a-z]+' | sort -u)
-codes=$({ grep -ohE '\bexit [0-9]+' "$root/scripts/run.sh" "$root/scripts/demo.sh"
+codes=$({ grep -ohE '\b(exit|command_end|command_signal) [0-9]+' "$root/scripts/"{run,demo,command}.sh
           grep -oE '\bexit [a-z]+ \?[^}]*' "$root/scripts/compare.sh"; } | grep -oE '[0-9]+' | sort -un)
 [ -n "$texts" ] && [ -n "$options" ] && [ -n "$codes" ] || { echo "found no texts, options or exit codes"; exit 1; }
 

@@ -1,33 +1,58 @@
 #!/usr/bin/env bash
-# The run command without a display, end to end: two directories, two runs asked of each. The fault
-# library flips a byte in the first read-back of every run: each directory's first run ends red, its
-# second is skipped and the command goes on. (compare_test.sh checks green runs' figures, without Wine.)
+# The headless measurement end to end, in the tests' Wine session (through wine-run --): two
+# directories, two runs asked of each. The fault library flips a byte in the first read-back of
+# every run: each directory's first run ends red, its second is skipped and the command goes on.
+# Then a SIGTERM in the middle of a run: exit 143 within seconds, and nothing left behind.
+# (run_command_test.sh checks names, CSV, table and exit codes without Wine.)
 # usage: compare-drives.sh REPOSITORY BUILD   (through ctest, which preloads the fault library)
 set -euo pipefail
 root=$1 build=$2
 [ -n "${FERRULON_DRIVE_BASE:-}" ] && [[ ${LD_PRELOAD:-} == *tfile_faults* ]] || { echo "needs the test drives and the fault library"; exit 1; }
 work=$(mktemp -d "$FERRULON_DRIVE_BASE/compare.XXXXXX")
 trap 'rm -rf "$work" "$FERRULON_DRIVE_BASE"/{faults.settings,requests.log}' EXIT
-mkdir "$work/a" "$work/b"
+mkdir "$work/a" "$work/b" "$work/tmp"
 echo "/tfile.frl flip:1:100" >"$FERRULON_DRIVE_BASE/faults.settings"
-
-status=0
-env -u DISPLAY FERRULON_BUILD="$build" bash "$root/scripts/run.sh" --runs 2 --out "$work/out" "$work/a" "$work/b" \
-  >"$work/output" 2>&1 || status=$?
-cat "$work/output"
+export TMPDIR=$work/tmp
+prefix=$build/wineprefix-demo
 failed=0
 check() { eval "$2" || { echo "FAILED: $1"; failed=1; }; }
+# What a measurement leaves: nothing but its results.
+nothing_left() {
+  local links=("$prefix"/dosdevices/[d-y]:)
+  check "$1: no drive link, session record, temporary file or test file left (links: ${links[*]}; temporary: $(ls -A "$work/tmp"))" \
+    '[ ! -e "${links[0]}" ] && [ ! -L "${links[0]}" ] && [ ! -e "$prefix.session" ] && [ -z "$(ls -A "$work/tmp")" ] &&
+     [ ! -e "$work/a/tfile.frl" ] && [ ! -e "$work/b/tfile.frl" ]'
+}
+
+status=0
+bash "$root/scripts/demo.sh" --runs 2 --out "$work/out" "$work/a" "$work/b" >"$work/output" 2>&1 || status=$?
+cat "$work/output"
 check "exit code 1, for a run ended red (was $status)" '[ $status = 1 ]'
 # time,directory,device,filesystem,"mount options",run,verdict,score
-runs=$(sed -E "s#^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}[+-][0-9:]{5},$work/([ab]),[^,]+,[^,]+,(\"[^\"]*\"|[^,]*),#\1 #; s/[1-9][0-9]*$/SCORE/" "$work/out/runs.csv")
+runs=$(sed -E "s#^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}[+-][0-9:]{5},$work/([ab]),[^,]+,[^,]+,(\"[^\"]*\"|[^,]*),#\1 #" "$work/out/runs.csv")
 check "one CSV line per run made: $runs" '[ "$runs" = "time,directory,device,filesystem,mount options,run,verdict,score
 a 1,red,
 b 1,red," ]'
 for dir in a b; do
-  check "$dir: its table row; no test file left" \
-    'grep -Eq "^$work/$dir +[^ ]+ +[^ ]+ +1 of 2 +FAILED +- +- +- +- +" "$work/out/table.txt" && [ ! -e "$work/$dir/tfile.frl" ]'
+  check "$dir: its table row" 'grep -Eq "^$work/$dir +[^ ]+ +[^ ]+ +1 of 2 +FAILED +- +- +- +- +" "$work/out/table.txt"'
 done
 check "the table on the terminal too, the chart and both windows" '[ "$(grep -cxFf "$work/out/table.txt" "$work/output")" = 4 ] &&
   [ "$(head -c 4 "$work/out/scores.png" | tail -c 3)" = PNG ] && [ -s "$work/out/window-1-a.png" ] && [ -s "$work/out/window-2-b.png" ]'
-check "no drive link left" '! ls -l "$build/wineprefix-demo/dosdevices" | grep -qF "$work"'
+nothing_left "after the runs"
+
+# SIGTERM once the run has begun writing: its Xvfb, Wine and the test file go, and the results folder
+# it made for no finished run.
+: >"$FERRULON_DRIVE_BASE/faults.settings"
+bash "$root/scripts/demo.sh" --out "$work/stopped" "$work/a" >"$work/output" 2>&1 &
+demo=$!
+for _ in $(seq 300); do [ -e "$work/a/tfile.frl" ] && break; sleep 0.1; done
+read -r xvfb <"$prefix.session/xvfb" || xvfb=""
+kill -TERM "$demo"
+begun=$SECONDS status=0
+wait "$demo" || status=$?
+cat "$work/output"
+echo "== SIGTERM to the measurement: it ended $((SECONDS - begun)) s later"
+check "SIGTERM mid-run: exit code 143 (was $status)" '[ $status = 143 ]'
+check "its Xvfb ($xvfb) ended, no results folder" '[ -n "$xvfb" ] && ! kill -0 "$xvfb" 2>/dev/null && [ ! -e "$work/stopped" ]'
+nothing_left "after SIGTERM"
 exit $failed

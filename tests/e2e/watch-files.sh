@@ -19,7 +19,7 @@ timeout 10 sh -c 'until grep -q "Watches established" "$1"; do sleep 0.1; done' 
 status=0
 FERRULON_START_DIR="$work/start" "$1" "$2" --gtest_filter="$3" || status=$?
 sleep 1
-kill $watcher
+kill "$watcher" 2>/dev/null || { echo "the file watch ended before the tests did: $(cat "$work/watch.log")"; status=1; }
 awk -F'|' '
   $2 == "tfile.frl" { created += $3 ~ /CREATE/; next }
   $3 !~ /CREATE|DELETE|ATTRIB|MOVE|CLOSE_WRITE/ && ($2 == "" || $3 ~ /ISDIR/ || $2 ~ /^\.windows-(label|serial)$/) { next }

@@ -3,7 +3,8 @@
 // run goes on, then prints the verdict and the score and saves a picture of the window.
 // usage: ferrulon_demo FERRULON_EXE DRIVE_LETTER SHOT_BMP   (Unix paths are reached through Z:)
 // Exit code: 0 completed (green banner), 1 the drive gave back different data (red banner),
-// 2 the demonstration could not be completed.
+// 2 the demonstration could not be completed. The last line says the same for scripts, in one fixed
+// form: "result: green SCORE" (ms per pass), "result: red" or "result: none".
 #include <windows.h>
 
 #include <cstdio>
@@ -40,6 +41,7 @@ int GiveUp(Program& program, const std::wstring& shot, const std::string& why) {
     SaveShot(program, shot);
   }
   EndProgram(program);
+  Say("result: none");
   return 2;
 }
 
@@ -89,5 +91,7 @@ int wmain(int argc, wchar_t** argv) {
     Say("the window did not close through its close box; ending ferrulon.exe");
   }
   EndProgram(program);
-  return passed ? 0 : 1;
+  const bool scored = !score.empty() && score.find_first_not_of(L"0123456789") == std::wstring::npos;
+  Say(!passed ? "result: red" : scored ? "result: green " + Utf8(score) : "result: none");
+  return passed ? (scored ? 0 : 2) : 1;
 }

@@ -1,0 +1,86 @@
+# Sourced first by every command (run, demo, test, benchmark, coverage): one way in and one way out.
+# The exit code is the command's own (command_end), 2 when it refused (refuse) or a step failed,
+# 130 after Ctrl+C, 143 after SIGTERM, 129 after a hang-up. Every non-zero exit says in one line what
+# failed. However the command ends, its children are stopped first, then what it registered with
+# command_on_exit is undone, last registered first.
+
+COMMAND_STEP="starting"   # what the command is doing: the line that says what failed names it
+COMMAND_CLEANUPS=()
+COMMAND_ENDED=""          # set when the command chose its exit code
+
+command_begin() {
+  set -euo pipefail
+  export LC_ALL=C.UTF-8   # names, widths and messages read the same whatever the caller's locale
+  trap 'command_exit $?' EXIT
+  trap 'command_signal 130' INT
+  trap 'command_signal 143' TERM
+  trap 'command_signal 129' HUP
+}
+
+step() { COMMAND_STEP=$1; echo "== $1"; }
+refuse() { echo "refused: $*" >&2; COMMAND_ENDED=1; exit 2; }
+command_end() { COMMAND_ENDED=1; exit "$1"; }
+
+# usage: command_on_exit COMMAND [ARG...]   (a function too)
+command_on_exit() { COMMAND_CLEANUPS+=("$(printf '%q ' "$@")"); }
+
+# Runs a long step in the background, so that a signal reaches its trap at once, and waits for it.
+run_step() { "$@" & wait $!; }
+
+command_signal() {
+  trap '' INT TERM HUP
+  COMMAND_ENDED=1
+  echo "== $([ "$1" = 130 ] && echo interrupted || echo "ended by a signal"); cleaning up" >&2
+  exit "$1"
+}
+
+command_exit() {
+  local status=$1 i
+  trap - EXIT
+  trap '' INT TERM HUP
+  if [ -z "$COMMAND_ENDED" ] && [ "$status" != 0 ]; then
+    echo "== failed while $COMMAND_STEP: exit code $status of: $BASH_COMMAND" >&2
+    status=2
+  fi
+  command_stop_children
+  for ((i = ${#COMMAND_CLEANUPS[@]} - 1; i >= 0; i--)); do eval "${COMMAND_CLEANUPS[i]}" || true; done
+  exit "$status"
+}
+
+# Every process below this shell, found before the first is signalled (an orphan would escape): TERM,
+# then KILL to what is left after 5 s.
+command_stop_children() {
+  local pids left
+  pids=$(ps -e -o pid=,ppid= | awk -v top=$$ '
+    { parent[$1] = $2 }
+    END { for (p in parent) { q = parent[p]; while (q in parent && q != top && q > 1) q = parent[q]; if (q == top) print p } }')
+  [ -n "$pids" ] || return 0
+  kill -TERM $pids 2>/dev/null || true
+  for _ in $(seq 50); do
+    left=""
+    for pid in $pids; do if kill -0 "$pid" 2>/dev/null; then left+=" $pid"; fi; done
+    [ -n "$left" ] || return 0
+    sleep 0.1
+  done
+  kill -KILL $left 2>/dev/null || true
+}
+
+# One command at a time for one purpose in a build tree ("demo": the headless runs, say): a second
+# is refused in one line. A lock whose command is gone (killed) is taken over; the same process (a
+# command that exec'd another) keeps it.
+command_lock() {
+  local lock=$1/.lock-$2 holder=""
+  mkdir -p -- "$1"
+  if ! mkdir -- "$lock" 2>/dev/null; then
+    for _ in $(seq 20); do read -r holder <"$lock/pid" 2>/dev/null && break; sleep 0.1; done   # a starter writes it at once
+    if [ "$holder" != $$ ]; then
+      if [ -n "$holder" ] && kill -0 "$holder" 2>/dev/null; then
+        refuse "another $2 command (process $holder) is using $1; wait for it to end, or set FERRULON_BUILD to another folder"
+      fi
+      rm -rf -- "$lock"
+      mkdir -- "$lock" 2>/dev/null || refuse "another $2 command is starting in $1 at this moment"
+    fi
+  fi
+  echo $$ >"$lock/pid"
+  command_on_exit rm -rf -- "$lock"
+}

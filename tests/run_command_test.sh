@@ -1,0 +1,188 @@
+#!/usr/bin/env bash
+# The run command without Wine. Seeded directory names and states (control characters, Chinese,
+# quotes, commas, a leading dash, a test file of any case and kind, links, names given twice, a
+# results folder) through the check, then the CSV, the table and the exit code, a red run planted
+# among them: each case is refused in one line with exit code 2 before anything is installed and with
+# nothing changed on disk, or accepted and carried through CSV, table and exit code unchanged. Then
+# the table's figures and the arguments, as literal facts.
+# FERRULON_NAMES=SEED replays one case; FIRST:COUNT runs COUNT from FIRST (default 1:120).
+# usage: run_command_test.sh REPOSITORY
+set -uo pipefail
+export LC_ALL=C.UTF-8
+root=$1 failures=0
+source "$root/scripts/compare.sh"
+source "$root/scripts/user-drives.sh"
+work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+expect() { [ "$2" = "$3" ] || { fail "$1"; diff <(echo "$3") <(echo "$2") | sed 's/^/  /'; }; }
+
+# Tools the run command would install or build with: none may be reached by a refused case.
+mkdir "$work/bin"
+for tool in dpkg-query apt-get cmake wine64 Xvfb; do printf '#!/bin/sh\necho %s >>"%s"\nexit 1\n' "$tool" "$work/reached" >"$work/bin/$tool"; done
+chmod +x "$work/bin"/*
+snapshot() { find "$1" -printf '%P %y %s %l %m\0' | sort -z | md5sum; }
+width() { printf '%s\n' "$1" | wc -L; }   # columns on a terminal (coreutils', not the table's own count)
+
+pieces=(a stick " " "U盘" "数据 2" -x --runs "'q'" '"' , '$HOME' '`id`' '*' '?' '[a]' '\' é ı tfile.frl . ..)
+controls=($'\n' $'\t' $'\r' $'\001' $'\177' $'\302\205')
+# NAME: 1 to 3 pieces, one time in eight with a control character somewhere, at the end too (kept in
+# a variable: a $( ) would drop a line break at its end).
+name_of() {
+  local i
+  NAME=""
+  for ((i = RANDOM % 3; i >= 0; i--)); do NAME+=${pieces[RANDOM % ${#pieces[@]}]}; done
+  if [ $((RANDOM % 8)) = 0 ]; then i=$((RANDOM % (${#NAME} + 1))); NAME=${NAME:0:i}${controls[RANDOM % ${#controls[@]}]}${NAME:i}; fi
+}
+# A name Windows would take for tfile.frl: each letter in either case, an i perhaps dotless.
+test_file_name() {
+  local n="" c
+  for c in t f i l e . f r l; do
+    case $((RANDOM % 3)) in 0) n+=$c ;; 1) n+=${c^^} ;; 2) [ "$c" = i ] && n+=ı || n+=$c ;; esac
+  done
+  printf '%s' "$n"
+}
+
+# One case: directories in states drawn from SEED, the arguments, and what must happen.
+one_case() {
+  RANDOM=$1
+  local case=$work/case given=() bad="" i count=$((RANDOM % 3 + 1)) name status out err
+  rm -rf "$case" && mkdir "$case" && cd "$case" || return
+  for ((i = 0; i < count; i++)); do
+    name_of
+    name=$i$NAME
+    [[ $name == *[[:cntrl:]]* ]] && bad+="control "
+    case $((RANDOM % 20)) in
+      0) : >"$name"; bad+="file " ;;
+      1) bad+="missing " ;;
+      2) ln -s "gone$i" "$name"; bad+="dangling " ;;
+      3) mkdir "$name" && : >"$name/$(test_file_name)"; bad+="testfile " ;;
+      4) mkdir -p "$name/$(test_file_name)"; bad+="testfile " ;;
+      5) mkdir "$name" && ln -s nowhere "$name/$(test_file_name)"; bad+="testfile " ;;
+      6) if [ $i -gt 0 ]; then name=./${given[RANDOM % i]}; bad+="twice "; else mkdir "$name"; fi ;;
+      7 | 8) mkdir "dir$i" && ln -s "dir$i" "$name" ;;
+      9 | 10) mkdir "$name" && : >"$name/tfile.frl.bak" && : >"$name/xtfile.frl" && mkdir "$name/tfile" ;;
+      *) mkdir "$name" ;;
+    esac
+    given+=("$name")
+  done
+  out=()
+  if [ $((RANDOM % 3)) = 0 ]; then
+    name_of
+    name=out$NAME
+    case $((RANDOM % 3)) in 0) : >"$name"; bad+="out-file " ;; 1) name=-$name/new ;; esac
+    [[ $name == *[[:cntrl:]]* ]] && bad+="out-control "
+    out=(--out "$name")
+  fi
+  local before after
+  before=$(snapshot "$case")
+  err=$work/err status=0
+  compare_check "${out[@]}" -- "${given[@]}" 2>"$err" >"$work/stdout" || status=$?
+  after=$(snapshot "$case")
+  [ "$before" = "$after" ] || fail "seed $1: the check changed something on disk"
+  if [ -n "$bad" ]; then
+    [ "$status" != 0 ] && [ "$(wc -l <"$err")" = 1 ] && grep -q '^refused: ' "$err" && [ ! -s "$work/stdout" ] ||
+      fail "seed $1 ($bad): not refused in one line: status $status, $(cat -A "$err")"
+    # The command itself: exit code 2, one line, nothing installed, built or changed.
+    rm -f "$work/reached"
+    status=0
+    env -u DISPLAY PATH="$work/bin:$PATH" FERRULON_BUILD="$work/build" bash "$root/scripts/run.sh" "${out[@]}" -- "${given[@]}" \
+      2>"$err" >"$work/stdout" || status=$?
+    [ "$status" = 2 ] && [ "$(wc -l <"$err")" = 1 ] && [ ! -e "$work/reached" ] && [ ! -e "$work/build" ] &&
+      [ "$(snapshot "$case")" = "$before" ] || fail "seed $1 ($bad): run.sh: exit code $status, reached $(cat "$work/reached" 2>/dev/null), $(cat -A "$err")"
+  elif [ "$status" != 0 ] || [ -s "$err" ]; then
+    fail "seed $1: refused although every name is sound: $(cat -A "$err")"
+  else
+    carried "$1"
+  fi
+  cd "$work" || return
+}
+
+# The accepted names through CSV, table and exit code: runs drawn from the seed, a red one planted.
+carried() {
+  local runs=$((RANDOM % 3 + 1)) red=$((RANDOM % 3 == 0 ? RANDOM % ${#given[@]} : -1)) i r v code=0 row line column="" status
+  {
+    echo "$COMPARE_CSV_HEADER"
+    for i in "${!given[@]}"; do
+      for ((r = 1; r <= runs; r++)); do
+        v=green
+        if [ "$i" = "$red" ] && [ "$r" = "$runs" ]; then v=red code=1; elif [ $((RANDOM % 8)) = 0 ]; then v=none; fi
+        compare_csv_line 2026-12-08T10:00:00+00:00 "${given[i]}" /dev/sdb1 vfat "rw,flush" "$r" "$v" \
+          "$([ $v = green ] && echo $((RANDOM % 3000 + 500)))"
+        if [ $v = none ] && [ $code = 0 ]; then code=2; fi
+        if [ $v != green ]; then break; fi
+      done
+    done
+  } >"$work/runs.csv"
+  i=0
+  while IFS=$'\t' read -r row _; do
+    [ "$row" = "${given[i]}" ] || fail "seed $1: the CSV carried ${given[i]@Q} back as ${row@Q}"
+    i=$((i + 1))
+  done < <(compare_summary "$work/runs.csv" "$runs")
+  [ "$i" = ${#given[@]} ] || fail "seed $1: ${#given[@]} directories, $i rows"
+  i=0
+  while IFS= read -r line; do
+    [ $i -le ${#given[@]} ] || break
+    [ $i = 0 ] || [[ $line == "${given[i - 1]}  "* ]] || fail "seed $1: row $i does not begin with ${given[i - 1]@Q}: $line"
+    row=$(width "${line%%device*}") && [ $i = 0 ] || row=$(width "${line%%/dev/sdb1*}")
+    [ -z "$column" ] || [ "$row" = "$column" ] || fail "seed $1: row $i's device begins at column $row, not $column: $line"
+    column=$row i=$((i + 1))
+  done < <(compare_table "$work/runs.csv" "$runs")
+  compare_exit_code "$work/runs.csv" "$runs"
+  status=$?
+  [ $status = $code ] || fail "seed $1: exit code $status for the runs, not $code"
+}
+
+range=${FERRULON_NAMES:-1:120}
+first=${range%%:*} count=1
+[[ $range == *:* ]] && count=${range#*:}
+for ((seed = first; seed < first + count; seed++)); do one_case "$seed"; done
+[ "$failures" = 0 ] || echo "(replay a case alone: FERRULON_NAMES=SEED bash $0 $root)"
+
+# The table's figures from a CSV: median, best, worst and spread of green rows; none for the others.
+{
+  echo "$COMPARE_CSV_HEADER"
+  for line in /m/odd,3,green,1210 /m/odd,1,green,1100 /m/odd,2,green,1250 /m/even,1,green,999 /m/even,2,green,1002 \
+              /m/one,1,green,1500 /m/red,1,green,900 /m/red,2,red, /m/gone,1,none,; do
+    IFS=, read -r dir run verdict score <<<"$line"
+    compare_csv_line "2026-12-07T10:00:00+00:00" "$dir" /dev/sdb1 vfat "rw,flush" "$run" "$verdict" "$score"
+  done
+} >"$work/runs.csv"
+expect "table: median, best, worst, spread; FAILED and NO SCORE rows without figures" "$(compare_table "$work/runs.csv" 3)" \
+"directory  device     filesystem  runs    verdict   median   best  worst  spread  mount options
+/m/odd     /dev/sdb1  vfat        3 of 3  green      1,210  1,100  1,250  12.4 %  rw,flush
+/m/even    /dev/sdb1  vfat        2 of 3  NO SCORE       -      -      -       -  rw,flush
+/m/one     /dev/sdb1  vfat        1 of 3  NO SCORE       -      -      -       -  rw,flush
+/m/red     /dev/sdb1  vfat        2 of 3  FAILED         -      -      -       -  rw,flush
+/m/gone    /dev/sdb1  vfat        1 of 3  NO SCORE       -      -      -       -  rw,flush
+scores in ms per pass, lower is better; spread = (worst - best) / median"
+expect "two runs: the median between them, rounded half up; one run: no spread" \
+  "$(compare_table "$work/runs.csv" 2 | sed -n 3p; compare_table "$work/runs.csv" 1 | sed -n 4p)" \
+"/m/even    /dev/sdb1  vfat        2 of 2  green      1,001    999  1,002   0.3 %  rw,flush
+/m/one     /dev/sdb1  vfat        1 of 1  green      1,500  1,500  1,500       -  rw,flush"
+expect "CSV quoting: a quote with or without a comma" "$(compare_csv_line t '/m/"q"' '/m/a "b",c' 'rw,sync')" \
+  't,"/m/""q""","/m/a ""b"",c","rw,sync"'
+
+# The arguments: anywhere, the last of a repeated one, "--" before a name like an option; refusals.
+parsed() { compare_args "$@" 2>&1 && echo "runs $COMPARE_RUNS, out '$COMPARE_OUT', options '$COMPARE_OPTIONS', dirs ${COMPARE_DIRS[*]}"; }
+whole="give a whole number from 1 to 20" usage="(usage: bash scripts/run.sh [--runs N] [--out DIR] [DIR ...])"
+expect "arguments" "$(parsed a --runs 2 --out=r --runs 3 b -- -c; parsed a
+                      parsed --runs 0 a; parsed --runs=21 a; parsed --runs 2x a; parsed a --runs; parsed --run 3 a)" \
+"runs 3, out 'r', options ' --runs --out', dirs a b -c
+runs 1, out '', options '', dirs a
+refused: --runs 0: $whole
+refused: --runs 21: $whole
+refused: --runs 2x: $whole
+refused: --runs needs a value $usage
+refused: unknown option --run $usage"
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  mkdir "$work"/{1..7}
+  expect "with a display, the window opens: --runs and seven directories are refused" \
+    "$(bash "$root/scripts/run.sh" --runs 2 "$work/1" 2>&1; echo $?; bash "$root/scripts/run.sh" "$work"/{1..7} 2>&1; echo $?)" \
+"refused: --runs: with a display the window opens and you start each run yourself; to measure without it: env -u DISPLAY bash scripts/run.sh --runs 2 $work/1
+2
+refused: 7 directories given; at most 6 fit beside c: in the window's seven drive slots (without a display, all of them are measured)
+2"
+fi
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
