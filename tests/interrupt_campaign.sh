@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Seeded interrupts of the test, run (headless and with a window) and demo commands, outside the
+# test command (minutes each): the seed draws the command, the moment and the signal (Ctrl+C, as
+# SIGINT to the process group, or SIGTERM to the command alone). Each must exit with 130 or 143 (or
+# its own code, had it ended first) and leave nothing: no process, mount, loop device, drive link,
+# session record, lock, temporary file or test file. Then two headless runs started together: both
+# finish with their own results, or the second is refused in one line.
+# usage: bash tests/interrupt_campaign.sh [FIRST:COUNT]   (default 1:12; the build tree must be built)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${FERRULON_BUILD:-$root/build}
+range=${1:-1:12} first=${range%%:*} count=${range#*:}
+camp=$(mktemp -d /var/tmp/ferrulon-campaign.XXXXXX)
+trap 'rm -rf "$camp"' EXIT
+failures=0 slowest=0
+fail() { echo "FAILED: seed $seed: $*"; failures=$((failures + 1)); }
+
+# What a command of this campaign left behind, one line each.
+leftovers() {
+  local pid
+  for pid in $(ps -e -o pid=); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -x "FERRULON_CAMPAIGN=$1" >/dev/null; then echo "process $pid: $(tr '\0' ' ' <"/proc/$pid/cmdline")"; fi
+  done
+  findmnt -rn -o TARGET | grep -F "$camp/$1/" | sed 's/^/mount /'
+  losetup -a | grep -F "$camp/$1/" | sed 's/^/loop /'
+  find "$build" -maxdepth 3 \( -path '*/dosdevices/[d-y]:' -o -name '*.session' -o -name '.lock-*' \) -printf 'left %p\n'
+  find "$camp/$1/tmp" "$camp/$1/shm" "$camp/$1/dir" -mindepth 1 -printf 'left %p\n'
+}
+
+# usage: interrupt SEED   (draws the command, moment and signal from SEED)
+interrupt() {
+  local seed=$1 kind moment signal status begun pid out=$camp/$1/out
+  RANDOM=$seed
+  mkdir -p "$camp/$seed"/{tmp,shm,dir}
+  case $((RANDOM % 4)) in
+    0) kind=test moment=$((RANDOM % 100)) ;;
+    1) kind=run moment=$((RANDOM % 40)) ;;
+    2) kind=window moment=$((RANDOM % 20)) ;;
+    3) kind=demo moment=$((RANDOM % 30)) ;;
+  esac
+  signal=$([ $((RANDOM % 2)) = 0 ] && echo INT || echo TERM)
+  local command=(bash "$root/scripts/demo.sh" --out "$out" "$camp/$seed/dir")
+  case $kind in
+    test) command=(bash "$root/scripts/test.sh") ;;
+    run) command=(env -u DISPLAY bash "$root/scripts/run.sh" --out "$out" "$camp/$seed/dir") ;;
+    window) command=(env DISPLAY="$window_display" bash "$root/scripts/run.sh" "$camp/$seed/dir") ;;
+  esac
+  # Its own process group, as a terminal gives a command: Ctrl+C reaches the whole group.
+  setsid env FERRULON_CAMPAIGN="$seed" TMPDIR="$camp/$seed/tmp" FERRULON_DRIVE_PARENT="$camp/$seed/shm" \
+    "${command[@]}" >"$camp/$seed.log" 2>&1 </dev/null &
+  pid=$!
+  sleep "$moment"
+  if [ "$signal" = INT ]; then kill -INT -- "-$pid" 2>/dev/null; else kill -TERM "$pid" 2>/dev/null; fi
+  begun=$SECONDS status=0
+  wait "$pid" || status=$?
+  local took=$((SECONDS - begun)) left
+  [ "$took" -le "$slowest" ] || slowest=$took
+  echo "seed $seed: $kind, $signal after $moment s: exit code $status, $took s later"
+  case $signal:$status in
+    INT:130 | TERM:143) ;;
+    *:0 | *:1) [ "$kind" != window ] || fail "the window's command ended by itself" ;;
+    *) fail "exit code $status after SIG$signal"; tail -n 5 "$camp/$seed.log" ;;
+  esac
+  [ "$took" -le 10 ] || fail "took $took s to end"
+  left=$(leftovers "$seed")
+  [ -z "$left" ] || { fail "left behind:"; echo "$left"; }
+  [ ! -e "$out" ] || [ "$(grep -c . "$out/runs.csv" 2>/dev/null)" -gt 1 ] || fail "a results folder without a run left"
+  rm -rf "${camp:?}/$seed"
+}
+
+Xvfb :77 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+window_xvfb=$! window_display=:77
+for ((seed = first; seed < first + count; seed++)); do interrupt "$seed"; done
+kill "$window_xvfb"
+
+# Two headless runs from one checkout, started together.
+seed=two
+mkdir -p "$camp/two"/{a,b,tmp,shm}
+for x in a b; do
+  env -u DISPLAY TMPDIR="$camp/two/tmp" bash "$root/scripts/run.sh" --out "$camp/two/out-$x" "$camp/two/$x" >"$camp/two/$x.log" 2>&1 &
+done
+wait -n; first_status=$?
+wait -n; second_status=$?
+echo "two at once: exit codes $first_status and $second_status"
+refused=$(grep -l '^refused: another demo command' "$camp/two"/[ab].log | wc -l)
+finished=$(grep -l '^== every run green' "$camp/two"/[ab].log | wc -l)
+[ $((refused + finished)) = 2 ] && [ "$finished" -ge 1 ] || { fail "two at once: $refused refused, $finished finished"; tail -n 3 "$camp/two"/[ab].log; }
+for x in a b; do
+  if grep -q '^refused: ' "$camp/two/$x.log"; then [ "$(grep -c . "$camp/two/$x.log")" = 1 ] || fail "two at once: $x's refusal is not one line"; fi
+done
+
+echo "$((count + 1)) cases, $failures failed; the slowest exit came $slowest s after its signal"
+[ "$failures" = 0 ]
