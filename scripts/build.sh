@@ -9,7 +9,7 @@ build=${FERRULON_BUILD:-$root/build}
 bash "$root/scripts/install-deps.sh"
 mkdir -p -- "$build"
 # One build at a time in a tree: a second command waits for the first's build (its compilers hold the lock).
-exec 8>>"$build/.lock-build"
+exec 8>>"$build/.build-lock"
 flock -n 8 || { echo "== waiting for another build in $build"; flock 8; }
 echo "== configuring and building in $build"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
