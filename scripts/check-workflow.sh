@@ -11,7 +11,8 @@ validator=$tools/node_modules/.bin/action-validator
 command -v npm >/dev/null || bash "$root/scripts/install-deps.sh" nodejs npm
 if ! grep -qs "\"version\": \"$version\"" "$tools/node_modules/@action-validator/cli/package.json"; then
   npm install --prefix "$tools" --no-audit --no-fund --loglevel=error \
-    "@action-validator/cli@$version" "@action-validator/core@$version" >/dev/null
+    "@action-validator/cli@$version" "@action-validator/core@$version" >/dev/null ||
+    { echo "== npm could not install the workflow validator (action-validator $version)" >&2; exit 2; }
 fi
 cd "$root"
 for workflow in .github/workflows/*.yml; do

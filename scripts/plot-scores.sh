@@ -5,7 +5,8 @@
 set -euo pipefail
 scores=$1 chart=$2 subtitle=${3:-}
 command -v gnuplot >/dev/null || { echo "gnuplot is missing: bash scripts/install-deps.sh gnuplot-nox" >&2; exit 1; }
-bars=$(grep -c . "$scores")
+bars=$(awk 'NF { n++ } END { print n + 0 }' "$scores")
+[ "$bars" -gt 0 ] || { echo "no scores in $scores: no chart drawn" >&2; exit 2; }
 
 gnuplot <<EOF
 set terminal pngcairo size 860,480 font "DejaVu Sans,11"
