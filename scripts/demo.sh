@@ -18,11 +18,11 @@ build=${FERRULON_BUILD:-$root/build}
 shot=
 if [ $# -gt 0 ] && [[ $1 == *.png ]] && [ ! -d "$1" ]; then shot=$(realpath -m -- "$1" && echo x) shot=${shot%$'\nx'}; shift; fi
 for file in progress user-drives compare wine-session; do source "$root/scripts/$file.sh"; done
+command_lock "$build" demo   # run.sh, which exec'd this, holds it already: kept
 compare_check "$@" || command_end 2
 for exe in app/ferrulon.exe tools/demo/ferrulon_demo.exe; do
   [ -f "$build/$exe" ] || refuse "$build/$exe is not built: bash scripts/run.sh builds it first"
 done
-command_lock "$build" demo
 runs=$COMPARE_RUNS
 out=${COMPARE_OUT_PATH:-$build/results/$(date +%Y-%m-%d-%H%M%S)}
 made_out="" runs_made=0   # the results folder, when this command made it: removed again if no run was made

@@ -19,7 +19,9 @@ fail() { echo "FAILED: seed $seed: $*"; failures=$((failures + 1)); }
 leftovers() {
   local pid
   for pid in $(ps -e -o pid=); do
-    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -x "FERRULON_CAMPAIGN=$1" >/dev/null; then echo "process $pid: $(tr '\0' ' ' <"/proc/$pid/cmdline")"; fi
+    if { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -x "FERRULON_CAMPAIGN=$1" >/dev/null; then
+      echo "process $pid: $({ tr '\0' ' ' <"/proc/$pid/cmdline"; } 2>/dev/null)"
+    fi
   done
   findmnt -rn -o TARGET | grep -F "$camp/$1/" | sed 's/^/mount /'
   losetup -a | grep -F "$camp/$1/" | sed 's/^/loop /'
@@ -76,12 +78,14 @@ kill "$window_xvfb"
 # Two headless runs from one checkout, started together.
 seed=two
 mkdir -p "$camp/two"/{a,b,tmp,shm}
+pids=()
 for x in a b; do
   env -u DISPLAY TMPDIR="$camp/two/tmp" bash "$root/scripts/run.sh" --out "$camp/two/out-$x" "$camp/two/$x" >"$camp/two/$x.log" 2>&1 &
+  pids+=($!)
 done
-wait -n; first_status=$?
-wait -n; second_status=$?
-echo "two at once: exit codes $first_status and $second_status"
+statuses=""
+for pid in "${pids[@]}"; do wait "$pid"; statuses+=" $?"; done
+echo "two at once: exit codes$statuses"
 refused=$(grep -l '^refused: another demo command' "$camp/two"/[ab].log | wc -l)
 finished=$(grep -l '^== every run green' "$camp/two"/[ab].log | wc -l)
 [ $((refused + finished)) = 2 ] && [ "$finished" -ge 1 ] || { fail "two at once: $refused refused, $finished finished"; tail -n 3 "$camp/two"/[ab].log; }
