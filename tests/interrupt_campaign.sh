@@ -6,7 +6,7 @@
 # session record, lock, temporary file or test file. Then two headless runs started together: both
 # finish with their own results, or the second is refused in one line.
 # usage: bash tests/interrupt_campaign.sh [FIRST:COUNT]   (default 1:12; the build tree must be built)
-set -uo pipefail
+set -uo pipefail -m   # -m: each command in a process group of its own, with Ctrl+C not ignored, as from a terminal
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FERRULON_BUILD:-$root/build}
 range=${1:-1:12} first=${range%%:*} count=${range#*:}
@@ -47,8 +47,7 @@ interrupt() {
     run) command=(env -u DISPLAY bash "$root/scripts/run.sh" --out "$out" "$camp/$seed/dir") ;;
     window) command=(env DISPLAY="$window_display" bash "$root/scripts/run.sh" "$camp/$seed/dir") ;;
   esac
-  # Its own process group, as a terminal gives a command: Ctrl+C reaches the whole group.
-  setsid env FERRULON_CAMPAIGN="$seed" TMPDIR="$camp/$seed/tmp" FERRULON_DRIVE_PARENT="$camp/$seed/shm" \
+  env FERRULON_CAMPAIGN="$seed" TMPDIR="$camp/$seed/tmp" FERRULON_DRIVE_PARENT="$camp/$seed/shm" \
     "${command[@]}" >"$camp/$seed.log" 2>&1 </dev/null &
   pid=$!
   sleep "$moment"

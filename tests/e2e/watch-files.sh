@@ -9,6 +9,8 @@ set -eu
 [ -n "${FERRULON_DRIVE_BASE:-}" ] && [ -n "${WINEPREFIX:-}" ] || { echo "no test drives mapped"; exit 1; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/ferrulon-watch.XXXXXX") watcher=
 trap 'kill $watcher 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 mkdir "$work/start"
 inotifywait -m --format '%w|%f|%e' -o "$work/events" -e open,close_write,attrib,create,delete,move,delete_self,move_self \
   "$work/start" "$WINEPREFIX/drive_c" "$FERRULON_DRIVE_BASE"/? 2>"$work/watch.log" &
