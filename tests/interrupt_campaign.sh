@@ -40,7 +40,8 @@ interrupt() {
     2) kind=window moment=$((RANDOM % 20)) ;;
     3) kind=demo moment=$((RANDOM % 30)) ;;
   esac
-  signal=$([ $((RANDOM % 2)) = 0 ] && echo INT || echo TERM)
+  signal=TERM
+  if [ $((RANDOM % 2)) = 0 ]; then signal=INT; fi   # drawn here: a subshell would draw from a seed of its own
   local command=(bash "$root/scripts/demo.sh" --out "$out" "$camp/$seed/dir")
   case $kind in
     test) command=(bash "$root/scripts/test.sh") ;;

@@ -33,13 +33,14 @@ name_of() {
   for ((i = RANDOM % 3; i >= 0; i--)); do NAME+=${pieces[RANDOM % ${#pieces[@]}]}; done
   if [ $((RANDOM % 8)) = 0 ]; then i=$((RANDOM % (${#NAME} + 1))); NAME=${NAME:0:i}${controls[RANDOM % ${#controls[@]}]}${NAME:i}; fi
 }
-# A name Windows would take for tfile.frl: each letter in either case, an i perhaps dotless.
+# HELD: a name Windows would take for tfile.frl: each letter in either case, an i perhaps dotless.
+# (Every draw is made in this shell: a subshell's RANDOM has a seed of its own.)
 test_file_name() {
-  local n="" c
+  local c
+  HELD=""
   for c in t f i l e . f r l; do
-    case $((RANDOM % 3)) in 0) n+=$c ;; 1) n+=${c^^} ;; 2) [ "$c" = i ] && n+=ı || n+=$c ;; esac
+    case $((RANDOM % 3)) in 0) HELD+=$c ;; 1) HELD+=${c^^} ;; 2) [ "$c" = i ] && HELD+=ı || HELD+=$c ;; esac
   done
-  printf '%s' "$n"
 }
 
 # One case: directories in states drawn from SEED, the arguments, and what must happen.
@@ -55,9 +56,9 @@ one_case() {
       0) : >"$name"; bad+="file " ;;
       1) bad+="missing " ;;
       2) ln -s "gone$i" "$name"; bad+="dangling " ;;
-      3) mkdir "$name" && : >"$name/$(test_file_name)"; bad+="testfile " ;;
-      4) mkdir -p "$name/$(test_file_name)"; bad+="testfile " ;;
-      5) mkdir "$name" && ln -s nowhere "$name/$(test_file_name)"; bad+="testfile " ;;
+      3) test_file_name; mkdir "$name" && : >"$name/$HELD"; bad+="testfile " ;;
+      4) test_file_name; mkdir -p "$name/$HELD"; bad+="testfile " ;;
+      5) test_file_name; mkdir "$name" && ln -s nowhere "$name/$HELD"; bad+="testfile " ;;
       6) if [ $i -gt 0 ]; then name=./${given[RANDOM % i]}; bad+="twice "; else mkdir "$name"; fi ;;
       7 | 8) mkdir "dir$i" && ln -s "dir$i" "$name" ;;
       9 | 10) mkdir "$name" && : >"$name/tfile.frl.bak" && : >"$name/xtfile.frl" && mkdir "$name/tfile" ;;
@@ -97,15 +98,15 @@ one_case() {
 
 # The accepted names through CSV, table and exit code: runs drawn from the seed, a red one planted.
 carried() {
-  local runs=$((RANDOM % 3 + 1)) red=$((RANDOM % 3 == 0 ? RANDOM % ${#given[@]} : -1)) i r v code=0 row line column="" status
+  local runs=$((RANDOM % 3 + 1)) red=$((RANDOM % 3 == 0 ? RANDOM % ${#given[@]} : -1)) i r v code=0 row line column="" status score
   {
     echo "$COMPARE_CSV_HEADER"
     for i in "${!given[@]}"; do
       for ((r = 1; r <= runs; r++)); do
         v=green
         if [ "$i" = "$red" ] && [ "$r" = "$runs" ]; then v=red code=1; elif [ $((RANDOM % 8)) = 0 ]; then v=none; fi
-        compare_csv_line 2026-12-08T10:00:00+00:00 "${given[i]}" /dev/sdb1 vfat "rw,flush" "$r" "$v" \
-          "$([ $v = green ] && echo $((RANDOM % 3000 + 500)))"
+        score=$((RANDOM % 3000 + 500)) && [ $v = green ] || score=""
+        compare_csv_line 2026-12-08T10:00:00+00:00 "${given[i]}" /dev/sdb1 vfat "rw,flush" "$r" "$v" "$score"
         if [ $v = none ] && [ $code = 0 ]; then code=2; fi
         if [ $v != green ]; then break; fi
       done
