@@ -25,11 +25,12 @@ echo "== workflows valid (action-validator $version): $(echo .github/workflows/*
 w=.github/workflows/windows.yml
 job() { awk -v j="$1:" '/^  [a-z-]+:$/ { on = ($1 == j) } on' "$w"; }
 wrong() { echo "== $w: $*"; exit 1; }
-job release | grep -qx '    needs: \[linux, windows\]' || wrong "the release job must need the linux and windows jobs"
-job linux | grep -q 'image: debian:12' && job linux | grep -qx '        run: bash scripts/test.sh' ||
+linux=$(job linux) windows=$(job windows) release=$(job release)
+grep -qx '    needs: \[linux, windows\]' <<<"$release" || wrong "the release job must need the linux and windows jobs"
+grep -q 'image: debian:12' <<<"$linux" && grep -qx '        run: bash scripts/test.sh' <<<"$linux" ||
   wrong "the linux job must run the test command in debian:12"
 for j in linux windows release; do
-  [ "$(job $j | grep -c 'name: ${{ env.ARTIFACT }}$')" = 1 ] || wrong "the $j job must take the artifact \$ARTIFACT, once"
+  [ "$(grep -c 'name: ${{ env.ARTIFACT }}$' <<<"${!j}")" = 1 ] || wrong "the $j job must take the artifact \$ARTIFACT, once"
 done
-[ "$(job release | grep -c 'actions/download-artifact')" = 1 ] || wrong "the release job must download one artifact"
+[ "$(grep -c 'actions/download-artifact' <<<"$release")" = 1 ] || wrong "the release job must download one artifact"
 echo "== the release takes the linux job's ZIP, which the windows job tested ($w)"
