@@ -16,6 +16,12 @@ using namespace driver;
 
 // Beside the test drives <FERRULON_DRIVE_BASE>/<letter>: the fault library's settings and its log.
 inline std::string Beside(const std::string& name) { return EnvironmentValue(L"FERRULON_DRIVE_BASE") + "/" + name; }
+// The program under test: FERRULON_EXE from the environment (another build's, as on the Windows
+// runner), else this build's.
+inline std::string ProgramUnderTest() {
+  const std::string given = EnvironmentValue(L"FERRULON_EXE");
+  return given.empty() ? FERRULON_EXE : given;
+}
 inline std::wstring TestFileOn(wchar_t letter) { return letter + std::wstring(L":\\tfile.frl"); }
 
 // The line the fault library logs as the program's Unix process exits, which under load can come a
@@ -46,7 +52,7 @@ class Ferrulon : public ::testing::Test {
     std::ofstream file(FromUnixPath(Beside("faults.settings")).c_str(), std::ios::binary);
     ASSERT_TRUE(file << settings << std::flush) << "fault settings written beside the test drives";
     std::wstring failure;
-    ASSERT_TRUE(StartProgram(FromUnixPath(FERRULON_EXE), program_, failure)) << Utf8(failure);
+    ASSERT_TRUE(StartProgram(FromUnixPath(ProgramUnderTest()), program_, failure)) << Utf8(failure);
     pictured = &program_;
   }
 
