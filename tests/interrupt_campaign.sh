@@ -19,7 +19,7 @@ fail() { echo "FAILED: seed $seed: $*"; failures=$((failures + 1)); }
 leftovers() {
   local pid
   for pid in $(ps -e -o pid=); do
-    if { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -x "FERRULON_CAMPAIGN=$1" >/dev/null; then
+    if { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -x "FERRULON_CAMPAIGN=$camp/$1" >/dev/null; then
       echo "process $pid: $({ tr '\0' ' ' <"/proc/$pid/cmdline"; } 2>/dev/null)"
     fi
   done
@@ -48,7 +48,7 @@ interrupt() {
     run) command=(env -u DISPLAY bash "$root/scripts/run.sh" --out "$out" "$camp/$seed/dir") ;;
     window) command=(env DISPLAY="$window_display" bash "$root/scripts/run.sh" "$camp/$seed/dir") ;;
   esac
-  env FERRULON_CAMPAIGN="$seed" TMPDIR="$camp/$seed/tmp" FERRULON_DRIVE_PARENT="$camp/$seed/shm" \
+  env FERRULON_CAMPAIGN="$camp/$seed" TMPDIR="$camp/$seed/tmp" FERRULON_DRIVE_PARENT="$camp/$seed/shm" \
     "${command[@]}" >"$camp/$seed.log" 2>&1 </dev/null &
   pid=$!
   sleep "$moment"
