@@ -38,6 +38,7 @@ session_up() {
   session_down
   mkdir -p -- "$SESSION_DIR"
   : >"$SESSION_DIR/made"
+  session_note winetmp "${TMPDIR:-/tmp}"   # first: the last thing removed, once Wine has ended
   if [ "$2" != desktop ]; then session_display; fi
   session_prefix "$2"
   # The prefix's drive letters are this session's to make: none but c: and z: from an earlier one.
@@ -72,6 +73,8 @@ session_display() {
 session_prefix() {
   local model face
   if [ -f "$WINEPREFIX/.ferrulon-ready" ]; then session_caption_font; return 0; fi
+  "$WINESERVER" -k 2>/dev/null || true; "$WINESERVER" -w 2>/dev/null || true
+  session_remove_server_dirs "${TMPDIR:-/tmp}"   # an unfinished prefix's, from a killed session
   rm -rf -- "$WINEPREFIX"
   for model in "${WINEPREFIX%/*}/wineprefix" "${WINEPREFIX%/*/*}/wineprefix"; do
     if [ "$1" != desktop ] && [ "$model" != "$WINEPREFIX" ] && [ -f "$model/.ferrulon-ready" ]; then
@@ -178,17 +181,16 @@ session_start() {
   "$WINESERVER" -w 2>/dev/null || true
   "$WINESERVER" -p </dev/null >/dev/null 2>&1 || { echo "== wineserver did not start" >&2; return 1; }
   wine_quiet cmd /c exit || { echo "== Wine's services did not start" >&2; return 1; }
-  session_note_server_dir
   session_save_env
 }
 
-# Wine's server keeps its socket in <TMPDIR>/wine-XXXXXX/server-<device>-<inode of the prefix>, and
-# leaves it when it ends: recorded, to be removed once the server has ended.
-session_note_server_dir() {
+# Wine's server keeps its socket in TMP/wine-XXXXXX/server-<device>-<inode of the prefix>, and leaves
+# it when it ends: removed once the server has ended (TMP: the TMPDIR the session ran with).
+session_remove_server_dirs() {
   local dir id
-  id=$(stat -c '%d %i' -- "$WINEPREFIX") && id=$(printf 'server-%x-%x' $id)
-  for dir in "${TMPDIR:-/tmp}"/wine-*/"$id"; do
-    if [ -d "$dir" ]; then session_note serverdir "$dir"; fi
+  id=$(stat -c '%d %i' -- "$WINEPREFIX" 2>/dev/null) && id=$(printf 'server-%x-%x' $id) || return 0
+  for dir in "$1"/wine-*/"$id"; do
+    if [ -d "$dir" ]; then rm -rf -- "$dir"; rmdir -- "${dir%/*}" 2>/dev/null || true; fi
   done
 }
 
@@ -215,7 +217,7 @@ session_down() {
       dir) rm -rf --one-file-system -- "$path" ;;
       fs) winfs_down "$path" ;;
       xvfb) session_stop_xvfb "$path" ;;
-      serverdir) rm -rf -- "$path"; rmdir -- "${path%/*}" 2>/dev/null || true ;;
+      winetmp) session_remove_server_dirs "$path" ;;
     esac
   done
   rm -f -- "$made" "$SESSION_DIR/env" "$SESSION_DIR/display" "$SESSION_DIR/xvfb"
