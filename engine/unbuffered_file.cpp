@@ -1,4 +1,5 @@
-// The test file's operations: each one is exactly the platform requests it names.
+// The unbuffered text file that every cycle writes and reads back: each operation is exactly the
+// platform requests it names.
 #include "engine/engine.h"
 #include "engine/file_calls.h"
 
