@@ -3,13 +3,13 @@
 #include <vector>
 
 #include "runtime/pump.h"
+#include "runtime/pump_calls.h"
 #include "runtime/runtime.h"
 
 namespace runtime {
 
 std::int64_t PostingSuppression = 0;
-decltype(&GetMessageW) GetMessageCall = GetMessageW;
-decltype(&MessageBoxW) MessageBoxCall = MessageBoxW;
+PumpCallTable PumpCalls = {GetMessageW, MessageBoxW};
 
 namespace {
 
@@ -56,7 +56,7 @@ std::int64_t TakeEvent(bool wait) {
   if (wait) {
     // -1: the wait itself failed and would fail again; the message holds nothing to dispatch.
     // Taken as a request to close, so the program ends instead of spinning on the failure.
-    if (GetMessageCall(&message, nullptr, 0, 0) == -1) {
+    if (PumpCalls.getMessage(&message, nullptr, 0, 0) == -1) {
       Current = Event{CloseRequested, 0, 0, 0};   // the program's one window is number 0
       return CloseRequested;
     }
@@ -153,7 +153,7 @@ std::int64_t ShowMessage(const wchar_t* caption, const wchar_t* text) {
   // The owner is disabled by the box itself; every other window of ours is disabled here.
   TableList<HWND> disabled;
   (void)EnumThreadWindows(GetCurrentThreadId(), DisableOtherWindow, reinterpret_cast<LPARAM>(&disabled));
-  const std::int64_t pressed = MessageBoxCall(owner, text, caption, 0);
+  const std::int64_t pressed = PumpCalls.messageBox(owner, text, caption, 0);
   for (HWND window : disabled) (void)EnableWindow(window, TRUE);
   return pressed;
 }

@@ -2,7 +2,6 @@
 #include <thread>
 
 #include "main_window_fixture.h"
-#include "runtime/pump.h"
 
 namespace {
 std::vector<std::pair<char, std::int64_t>> HandlerCalls;   // which handler ran, seeing which control

@@ -11,7 +11,7 @@
 
 #include "core/fake_world.h"
 #include "drives/drives.h"
-#include "runtime/pump.h"
+#include "runtime/pump_calls.h"
 #include "ui/texts.h"
 
 namespace {
@@ -250,8 +250,8 @@ TEST(MainLoop, GeneratedUserInputAlwaysLeavesTheWindowAsTheRunAndTheClicksCallFo
   InstallFakes();
   std::wstring unreachable = L"a:\\";
   while (GetDriveTypeW(unreachable.c_str()) != DRIVE_NO_ROOT_DIR && unreachable[0] < L'z') unreachable[0] += 1;
-  runtime::MessageBoxCall = BoxAsUser;
-  runtime::GetMessageCall = WaitAsUser;
+  runtime::PumpCalls.messageBox = BoxAsUser;
+  runtime::PumpCalls.getMessage = WaitAsUser;
   std::int64_t failures = 0;
   // Sessions that found faults, kept whatever the range: a click made during a pass that a file
   // message ended took effect once the run was over (the close box closed the window).
@@ -285,7 +285,7 @@ TEST(MainLoop, GeneratedUserInputAlwaysLeavesTheWindowAsTheRunAndTheClicksCallFo
       ADD_FAILURE() << World.violation << "\n  the user:" << S.actions << "\n  alone: " << CurrentCase;
   }
   CurrentCase.clear();
-  runtime::GetMessageCall = GetMessageW;
+  runtime::PumpCalls.getMessage = GetMessageW;
   ui::DestroyMainWindow();
   RemoveFakes();
   EXPECT_EQ(failures, 0);
@@ -324,9 +324,9 @@ TEST(RunMainLoop, WithoutMainWindowSaysSoOnceAndReturnsWithoutWaiting) {
   HHOOK veto = SetWindowsHookExW(WH_CBT, VetoMainWindow, nullptr, GetCurrentThreadId());
   ui::BuildMainWindow();
   UnhookWindowsHookEx(veto);
-  runtime::GetMessageCall = FailingWait;   // a window that exists after all would also end up here
+  runtime::PumpCalls.getMessage = FailingWait;   // a window that exists after all would also end up here
   ui::RunMainLoop();
-  runtime::GetMessageCall = GetMessageW;
+  runtime::PumpCalls.getMessage = GetMessageW;
   RemoveFakes();
   EXPECT_EQ(Waits, 0);
   EXPECT_EQ(World.boxes, (std::vector<std::pair<std::wstring, std::wstring>>{{ui::InfoCaption, ui::CannotCreateWindow}}));
@@ -336,9 +336,9 @@ TEST(WaitEvent, FailingGetMessageIsACloseRequestNeverDispatched) {
   WNDCLASSW probeClass = {0, ProbeProc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, L"Probe"};
   RegisterClassW(&probeClass);
   Probe = CreateWindowExW(0, L"Probe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  runtime::GetMessageCall = FailingWait;
+  runtime::PumpCalls.getMessage = FailingWait;
   EXPECT_EQ(runtime::WaitEvent(), runtime::CloseRequested);
-  runtime::GetMessageCall = GetMessageW;
+  runtime::PumpCalls.getMessage = GetMessageW;
   EXPECT_EQ(Dispatched, 0);
 }
 
