@@ -117,6 +117,8 @@ void PostEvent(std::int64_t code, std::int64_t control, std::int64_t window, std
   // Two activations in a row, the first not yet taken, surface as one event.
   if (Queue.empty() || !(code < 65536 && Same(Queue.back(), event))) Queue.push_back(event);
   if (code != ControlActivated) return;
+  // Handlers run now, inside the dispatch of the click, not when its event is taken: this is how
+  // Stop acts during a run, whose drains drop the event itself.
   const Event previous = Current;
   Current = event;
   for (std::size_t i = 0; i < Bindings.size(); ++i)
