@@ -11,6 +11,7 @@
 
 #include "core/fake_world.h"
 #include "drives/drives.h"
+#include "runtime/clock_calls.h"
 #include "runtime/pump_calls.h"
 #include "ui/texts.h"
 
@@ -291,22 +292,46 @@ TEST(MainLoop, GeneratedUserInputAlwaysLeavesTheWindowAsTheRunAndTheClicksCallFo
   EXPECT_EQ(failures, 0);
 }
 
-std::int64_t Waits;        // GetMessageW calls
-std::int64_t Dispatched;   // messages that reached the probe window
+std::int64_t Waits;   // GetMessageW calls
+std::string Probed;   // what happened, in order: a letter for each message the probe window got, and marks
 HWND Probe;
 
 // GetMessageW failing with -1; its message, if dispatched, reaches the probe. The close request ends
 // a loop that keeps waiting, so that the test fails instead of hanging.
 BOOL WINAPI FailingWait(LPMSG message, HWND, UINT, UINT) {
   ++Waits;
-  *message = MSG{Probe, WM_APP, 0, 0, 0, {0, 0}};
+  *message = MSG{Probe, WM_APP, 'f', 0, 0, {0, 0}};
   runtime::PostEvent(runtime::CloseRequested, 0, 0, 0);
   return -1;
 }
 
 LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  Dispatched += message == WM_APP ? 1 : 0;
+  if (message == WM_APP) Probed += static_cast<char>(wParam);
   return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND MakeProbe() {
+  WNDCLASSW probeClass = {0, ProbeProc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, L"Probe"};
+  RegisterClassW(&probeClass);
+  return Probe = Probe != nullptr ? Probe : CreateWindowExW(0, L"Probe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
+
+// Start drains once more before the run of slot 0 and after the run of slot 1, for no other slot.
+// Message a is posted as Start reads the last slot, b in the run's settle delay (S), after which a
+// Stop clicked beforehand ends the run at its first poll, with no drain of its own; W is the main
+// loop's next wait.
+LRESULT CALLBACK PostAAtLastSlot(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && sent->message == BM_GETCHECK && sent->hwnd == Control(ui::DriveOption0 + 6)) PostMessageW(Probe, WM_APP, 'a', 0);
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+void WINAPI PostBInSettleDelay(DWORD) { Probed += 'S', PostMessageW(Probe, WM_APP, 'b', 0); }
+BOOL WINAPI StartThenClose(LPMSG message, HWND window, UINT first, UINT last) {
+  if (Probed.find('S') == std::string::npos && ++Waits < 9)
+    PostMessageW(Main, WM_COMMAND, MAKEWPARAM(ui::StartButton, BN_CLICKED), reinterpret_cast<LPARAM>(Control(ui::StartButton)));
+  else if (Probed.find('W') == std::string::npos)
+    Probed += 'W', PostMessageW(Main, WM_SYSCOMMAND, SC_CLOSE, 0);
+  return GetMessageW(message, window, first, last);
 }
 
 // Refuses to create the main window, as a system out of window resources would.
@@ -333,13 +358,35 @@ TEST(RunMainLoop, WithoutMainWindowSaysSoOnceAndReturnsWithoutWaiting) {
 }
 
 TEST(WaitEvent, FailingGetMessageIsACloseRequestNeverDispatched) {
-  WNDCLASSW probeClass = {0, ProbeProc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, L"Probe"};
-  RegisterClassW(&probeClass);
-  Probe = CreateWindowExW(0, L"Probe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  MakeProbe();
+  Probed.clear();
   runtime::PumpCalls.getMessage = FailingWait;
   EXPECT_EQ(runtime::WaitEvent(), runtime::CloseRequested);
   runtime::PumpCalls.getMessage = GetMessageW;
-  EXPECT_EQ(Dispatched, 0);
+  EXPECT_EQ(Probed, "");
+}
+
+TEST(Start, SlotZeroDrainsBeforeItsRunSlotOneAfterOtherSlotsNever) {
+  runtime::PrepareEnvironment();
+  InstallFakes();
+  MakeProbe();
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, PostAAtLastSlot, nullptr, GetCurrentThreadId());
+  runtime::ClockCalls.sleep = PostBInSettleDelay;
+  runtime::PumpCalls.getMessage = StartThenClose;
+  std::vector<std::string> seen;
+  for (std::int64_t slot = 0; slot < ui::DriveSlots; ++slot) {
+    Build(Texts(ui::DriveSlots, CurrentDirectory()));
+    ui::SetControlState(ui::DriveOption0 + slot, 1);
+    engine::StopFlag = engine::StopRequested;
+    Probed.clear(), Waits = 0;
+    ui::RunMainLoop();
+    seen.push_back(Probed);
+  }
+  runtime::PumpCalls.getMessage = GetMessageW;
+  UnhookWindowsHookEx(hook);
+  ui::DestroyMainWindow();
+  RemoveFakes();
+  EXPECT_EQ(seen, (std::vector<std::string>{"aSWb", "SabW", "SWab", "SWab", "SWab", "SWab", "SWab"}));
 }
 
 // Windows' C runtime may run exit-time destructors while the process ends, after shutdown has
