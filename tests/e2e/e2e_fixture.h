@@ -17,6 +17,9 @@ using namespace driver;
 // Beside the test drives <FERRULON_DRIVE_BASE>/<letter>: the fault library's settings and its log.
 inline std::string Beside(const std::string& name) { return EnvironmentValue(L"FERRULON_DRIVE_BASE") + "/" + name; }
 inline std::wstring TestFileOn(wchar_t letter) { return letter + std::wstring(L":\\tfile.frl"); }
+inline bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// Wine's ntdll exports its version; Windows' does not.
+inline bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 // The line the fault library logs as the program's Unix process exits, which under load can come a
 // little after Wine reports the exit; "" when none came within 5 s.
@@ -46,13 +49,13 @@ class Ferrulon : public ::testing::Test {
     std::ofstream file(FromUnixPath(Beside("faults.settings")).c_str(), std::ios::binary);
     ASSERT_TRUE(file << settings << std::flush) << "fault settings written beside the test drives";
     std::wstring failure;
-    ASSERT_TRUE(StartProgram(FromUnixPath(FERRULON_EXE), program_, failure)) << Utf8(failure);
+    ASSERT_TRUE(StartFerrulon(FromUnixPath(FERRULON_EXE), program_, failure)) << Utf8(failure);
     pictured = &program_;
   }
 
   void TearDown() override {
     pictured = nullptr;
-    EndProgram(program_);
+    EndFerrulon(program_);
     (void)DeleteFileW(FromUnixPath(Beside("faults.settings")).c_str());
   }
 
@@ -71,7 +74,7 @@ class Ferrulon : public ::testing::Test {
 
   bool ShowsReset() const {   // Start enabled; no slot, drive, score, verdict or count shown
     return IsEnabledWindow(Control(ui::StartButton)) && TextOf(Control(ui::DriveUnderTestText)) == ui::DriveUnderTestLabel &&
-           CheckedSlot(program_) == -1 && TextOf(Control(ui::ScoreText)) == ui::Placeholder &&
+           CheckedSlotOf(program_) == -1 && TextOf(Control(ui::ScoreText)) == ui::Placeholder &&
            TextOf(Control(ui::StatusBanner)) == ui::Placeholder && StatusText(program_, 0) == ui::WrittenLabel;
   }
 

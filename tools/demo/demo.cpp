@@ -39,7 +39,7 @@ int GiveUp(Program& program, const std::wstring& shot, const std::string& why) {
     std::printf("the window showed:\n%s", Describe(program).c_str());
     SaveShot(program, shot);
   }
-  EndProgram(program);
+  EndFerrulon(program);
   return 2;
 }
 
@@ -55,7 +55,7 @@ int wmain(int argc, wchar_t** argv) {
 
   Program program;
   std::wstring failure;
-  if (!StartProgram(exe, program, failure)) return GiveUp(program, shot, Utf8(failure));
+  if (!StartFerrulon(exe, program, failure)) return GiveUp(program, shot, Utf8(failure));
   Say("window open; choosing drive " + std::string(1, static_cast<char>(letter)) + ": and clicking Start");
   std::string why;
   if (!StartRun(program, letter, why)) return GiveUp(program, shot, why);
@@ -88,6 +88,6 @@ int wmain(int argc, wchar_t** argv) {
   if (!ClickCloseBox(program) || WaitForExit(program, 15000) == static_cast<DWORD>(STILL_ACTIVE)) {
     Say("the window did not close through its close box; ending ferrulon.exe");
   }
-  EndProgram(program);
+  EndFerrulon(program);
   return passed ? 0 : 1;
 }
