@@ -19,16 +19,12 @@ namespace {
 
 using Texts = std::vector<std::wstring>;
 
-HWND Main;   // the window under test
-HWND Control(std::int64_t number) { return GetDlgItem(Main, static_cast<int>(number)); }
 std::wstring TextOf(std::int64_t number) { return WindowText(Control(number)); }
 bool Enabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
 
 // "text @ x,y wxh" in the main window's client coordinates.
 std::wstring TextAndPlace(std::int64_t number) {
-  RECT r;
-  GetWindowRect(Control(number), &r);
-  MapWindowPoints(nullptr, Main, reinterpret_cast<POINT*>(&r), 2);
+  const RECT r = ClientRect(Control(number));
   return TextOf(number) + L" @ " + std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L" " +
          std::to_wstring(r.right - r.left) + L"x" + std::to_wstring(r.bottom - r.top);
 }
