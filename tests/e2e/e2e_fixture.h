@@ -1,5 +1,4 @@
-// Each end-to-end test starts its own ferrulon.exe and ends it. At a test's first failure the window
-// is saved as e2e-shots/<suite>.<test>.bmp in its working directory (<build>/tests/e2e under CTest).
+// Each end-to-end test starts its own ferrulon.exe and ends it; a failure says what the window showed.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -39,8 +38,6 @@ class Ferrulon : public ::testing::Test {
   virtual std::string FaultSettings() const { return ""; }
 
   void SetUp() override {
-    [[maybe_unused]] static const bool listening =
-        (::testing::UnitTest::GetInstance()->listeners().Append(new ShotOnFailure), true);
     ASSERT_FALSE(EnvironmentValue(L"FERRULON_DRIVE_BASE").empty()) << "FERRULON_DRIVE_BASE names the test drives";
     (void)DeleteFileW(FromUnixPath(Beside("requests.log")).c_str());
     const std::string settings = FaultSettings();
@@ -50,11 +47,9 @@ class Ferrulon : public ::testing::Test {
     ASSERT_TRUE(file << settings << std::flush) << "fault settings written beside the test drives";
     std::wstring failure;
     ASSERT_TRUE(StartFerrulon(FromUnixPath(FERRULON_EXE), program_, failure)) << Utf8(failure);
-    pictured = &program_;
   }
 
   void TearDown() override {
-    pictured = nullptr;
     EndFerrulon(program_);
     (void)DeleteFileW(FromUnixPath(Beside("faults.settings")).c_str());
   }
@@ -86,20 +81,4 @@ class Ferrulon : public ::testing::Test {
 
   Program program_;
   std::string why_;
-
- private:
-  // The program of the test in progress, pictured at the test's first failure, while the window
-  // still shows what went wrong.
-  static inline const Program* pictured = nullptr;
-
-  class ShotOnFailure : public ::testing::EmptyTestEventListener {
-    void OnTestPartResult(const ::testing::TestPartResult& result) override {
-      if (!result.failed() || pictured == nullptr || !IsRunning(*pictured)) return;
-      const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-      const std::string shot = std::string("e2e-shots\\") + test->test_suite_name() + "." + test->name() + ".bmp";
-      (void)CreateDirectoryW(L"e2e-shots", nullptr);
-      std::printf("%s%s\n", SaveScreenshot(*pictured, Wide(shot)) ? "screenshot: " : "no screenshot saved to ", shot.c_str());
-      pictured = nullptr;
-    }
-  };
 };
