@@ -31,9 +31,9 @@ void ClearBanner() {
   SetControlBackColor(StatusBanner, NeutralGrey);
 }
 
-// After a stopped run: the window as after start-up, but for the drive text's place (see
-// DriveUnderTestAfterReset) and the stored score, which stays; the stop flag cleared and any test file left by the run removed from the drive's root
-// before the drive is let go.
+// After a stopped run: the window as after start-up but for the drive text's place (see
+// DriveUnderTestAfterReset) and the stored score, which stays; the stop flag cleared and any test
+// file left by the run removed from the drive's root before the drive is let go.
 void ResetAfterStop() {
   SetControlEnabled(StartButton, true);
   for (std::int64_t i = 0; i < DriveSlots; ++i) SetControlState(DriveOption0 + i, 0);
