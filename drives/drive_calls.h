@@ -1,16 +1,17 @@
-// The platform calls of drive discovery, replaceable by tests that must answer them.
+// The platform calls of drive discovery that tests replace, to answer them. Each field is named as
+// the call it stands for; the record holds the real calls unless a test puts its own.
 #pragma once
 
 #include <windows.h>
 
 namespace drives {
 
-struct DriveCalls {
-  decltype(&GetLogicalDriveStringsW) logicalDriveStrings;
-  decltype(&GetDriveTypeW) driveType;
-  decltype(&GetVolumeInformationW) volumeInformation;
+struct DriveCallTable {
+  decltype(&GetLogicalDriveStringsW) getLogicalDriveStrings;
+  decltype(&GetDriveTypeW) getDriveType;
+  decltype(&GetVolumeInformationW) getVolumeInformation;
 };
 
-extern DriveCalls Calls;   // the real calls unless a test replaces them
+extern DriveCallTable DriveCalls;   // defined in drives.cpp
 
 }  // namespace drives

@@ -5,7 +5,7 @@
 
 namespace drives {
 
-DriveCalls Calls = {GetLogicalDriveStringsW, GetDriveTypeW, GetVolumeInformationW};
+DriveCallTable DriveCalls = {GetLogicalDriveStringsW, GetDriveTypeW, GetVolumeInformationW};
 
 DriveInfoList& DriveList = runtime::Lasting<DriveInfoList>();
 std::int64_t DriveCount = 0;
@@ -23,9 +23,9 @@ bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <=
 std::int64_t QueryDriveStrings(runtime::Text& buffer) {
   std::int64_t written = 0;
   for (int attempt = 0; attempt < 4; ++attempt) {
-    const DWORD length = Calls.logicalDriveStrings(0, nullptr);
+    const DWORD length = DriveCalls.getLogicalDriveStrings(0, nullptr);
     buffer = runtime::SpaceText(length);
-    written = Calls.logicalDriveStrings(length, buffer.data());
+    written = DriveCalls.getLogicalDriveStrings(length, buffer.data());
     if (written < static_cast<std::int64_t>(length)) break;
   }
   return CompleteRoots(buffer.data(), static_cast<std::int64_t>(buffer.size()), written);
@@ -53,10 +53,10 @@ void EnumerateDrives() {
   const std::int64_t entries = QueryDriveStrings(buffer);
   for (std::int64_t k = 0; k < entries; ++k) {
     DriveInfo drive{runtime::LowerText(runtime::TextFromBuffer(buffer.data() + k * EntryUnits, 3)), 0, {}};
-    drive.DriveType = static_cast<std::int32_t>(Calls.driveType(drive.RootPath.c_str()));
+    drive.DriveType = static_cast<std::int32_t>(DriveCalls.getDriveType(drive.RootPath.c_str()));
     if (drive.DriveType == DRIVE_FIXED) {   // other drives are not touched beyond the type query
       runtime::Text label = runtime::SpaceText(LabelUnits);
-      if (Calls.volumeInformation(drive.RootPath.c_str(), label.data(), LabelUnits, nullptr, nullptr,
+      if (DriveCalls.getVolumeInformation(drive.RootPath.c_str(), label.data(), LabelUnits, nullptr, nullptr,
                                   nullptr, nullptr, 0))
         drive.VolumeLabel = runtime::TextFromBuffer(label.data(), LabelUnits);
     }

@@ -1,11 +1,12 @@
-// The platform calls of the test file, replaceable by tests that must count or fail them.
+// The platform calls of the unbuffered file that tests replace, to count or fail them. Each field
+// is named as the call it stands for; the record holds the real calls unless a test puts its own.
 #pragma once
 
 #include <windows.h>
 
 namespace engine {
 
-struct FileCalls {
+struct FileCallTable {
   decltype(&CreateFileW) createFile;
   decltype(&WriteFile) writeFile;
   decltype(&ReadFile) readFile;
@@ -15,6 +16,6 @@ struct FileCalls {
   decltype(&DeleteFileW) deleteFile;
 };
 
-extern FileCalls File;   // the real calls unless a test replaces them
+extern FileCallTable FileCalls;   // defined in unbuffered_file.cpp
 
 }  // namespace engine

@@ -2,11 +2,9 @@
 #include "runtime/clock_calls.h"
 #include "runtime/runtime.h"
 
-#include <mmsystem.h>
-
 namespace runtime {
 
-ClockCalls Clock = {QueryPerformanceFrequency, QueryPerformanceCounter, GetTickCount, Sleep,
+ClockCallTable ClockCalls = {QueryPerformanceFrequency, QueryPerformanceCounter, GetTickCount, Sleep,
                     timeBeginPeriod};
 
 std::int64_t TicksPerMs = 0;
@@ -15,21 +13,21 @@ std::int64_t TimerResolutionSet = 0;
 
 void DelayMs(std::int64_t ms) {
   if (TimerResolutionSet == 0) {
-    (void)Clock.beginPeriod(1);   // kept until the process ends
+    (void)ClockCalls.timeBeginPeriod(1);   // kept until the process ends
     TimerResolutionSet = 1;
   }
-  Clock.sleep(ms > 0 ? static_cast<DWORD>(ms) : 0);
+  ClockCalls.sleep(ms > 0 ? static_cast<DWORD>(ms) : 0);
 }
 
 std::int64_t ElapsedMs() {
   LARGE_INTEGER value;
-  if (TicksPerMs == 0 && Clock.queryFrequency(&value)) {
+  if (TicksPerMs == 0 && ClockCalls.queryPerformanceFrequency(&value)) {
     TicksPerMs = value.QuadPart / 1000;
-    (void)Clock.queryCounter(&value);
+    (void)ClockCalls.queryPerformanceCounter(&value);
     CounterBase = value.QuadPart;
   }
-  if (TicksPerMs == 0) return static_cast<std::int64_t>(Clock.tickCount());
-  (void)Clock.queryCounter(&value);
+  if (TicksPerMs == 0) return static_cast<std::int64_t>(ClockCalls.getTickCount());
+  (void)ClockCalls.queryPerformanceCounter(&value);
   return (value.QuadPart - CounterBase) / TicksPerMs;
 }
 

@@ -1,18 +1,21 @@
-// The platform calls of the clock, replaceable by tests that must count or fail them.
+// The platform calls of the clock that tests replace, to count or script them. Each field is named
+// as the call it stands for; the record holds the real calls unless a test puts its own.
 #pragma once
 
 #include <windows.h>
 
+#include <mmsystem.h>
+
 namespace runtime {
 
-struct ClockCalls {
-  BOOL(WINAPI* queryFrequency)(LARGE_INTEGER*);
-  BOOL(WINAPI* queryCounter)(LARGE_INTEGER*);
-  DWORD(WINAPI* tickCount)();
-  void(WINAPI* sleep)(DWORD);
-  UINT(WINAPI* beginPeriod)(UINT);
+struct ClockCallTable {
+  decltype(&QueryPerformanceFrequency) queryPerformanceFrequency;
+  decltype(&QueryPerformanceCounter) queryPerformanceCounter;
+  decltype(&GetTickCount) getTickCount;
+  decltype(&Sleep) sleep;
+  decltype(&timeBeginPeriod) timeBeginPeriod;
 };
 
-extern ClockCalls Clock;   // the real calls unless a test replaces them
+extern ClockCallTable ClockCalls;   // defined in clock.cpp
 
 }  // namespace runtime

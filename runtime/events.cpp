@@ -3,13 +3,13 @@
 #include <vector>
 
 #include "runtime/pump.h"
+#include "runtime/pump_calls.h"
 #include "runtime/runtime.h"
 
 namespace runtime {
 
 std::int64_t PostingSuppression = 0;
-decltype(&GetMessageW) GetMessageCall = GetMessageW;
-decltype(&MessageBoxW) MessageBoxCall = MessageBoxW;
+PumpCallTable PumpCalls = {GetMessageW, MessageBoxW};
 
 namespace {
 
@@ -56,7 +56,7 @@ std::int64_t TakeEvent(bool wait) {
   if (wait) {
     // -1: the wait itself failed and would fail again; the message holds nothing to dispatch.
     // Taken as a request to close, so the program ends instead of spinning on the failure.
-    if (GetMessageCall(&message, nullptr, 0, 0) == -1) {
+    if (PumpCalls.getMessage(&message, nullptr, 0, 0) == -1) {
       Current = Event{CloseRequested, 0, 0, 0};   // the program's one window is number 0
       return CloseRequested;
     }
@@ -117,6 +117,8 @@ void PostEvent(std::int64_t code, std::int64_t control, std::int64_t window, std
   // Two activations in a row, the first not yet taken, surface as one event.
   if (Queue.empty() || !(code < 65536 && Same(Queue.back(), event))) Queue.push_back(event);
   if (code != ControlActivated) return;
+  // Handlers run now, inside the dispatch of the click, not when its event is taken: this is how
+  // Stop acts during a run, whose drains drop the event itself.
   const Event previous = Current;
   Current = event;
   for (std::size_t i = 0; i < Bindings.size(); ++i)
@@ -153,7 +155,7 @@ std::int64_t ShowMessage(const wchar_t* caption, const wchar_t* text) {
   // The owner is disabled by the box itself; every other window of ours is disabled here.
   TableList<HWND> disabled;
   (void)EnumThreadWindows(GetCurrentThreadId(), DisableOtherWindow, reinterpret_cast<LPARAM>(&disabled));
-  const std::int64_t pressed = MessageBoxCall(owner, text, caption, 0);
+  const std::int64_t pressed = PumpCalls.messageBox(owner, text, caption, 0);
   for (HWND window : disabled) (void)EnableWindow(window, TRUE);
   return pressed;
 }

@@ -2,6 +2,7 @@
 #include "drives/drives.h"
 #include "engine/engine.h"
 #include "runtime/runtime.h"
+#include "ui/places.h"
 #include "ui/texts.h"
 #include "ui/ui.h"
 
@@ -42,7 +43,7 @@ void MarkEmptySlots() {
 void BuildMainWindow() {
   OpenMainWindow(MainWindowNumber, 100, 100, ClientWidth, ClientHeight, WindowTitle);
   (void)CreateTextControl(HintText, 0, 20, 430, 20, HintLabel, true);
-  (void)CreateTextControl(DriveUnderTestText, 180, 136, 145, 20, DriveUnderTestLabel, true);
+  CreateCentredText(DriveUnderTestText, DriveUnderTestPlace, DriveUnderTestLabel);
   (void)CreateTextControl(StatusBanner, 195, 260, 130, 15, Placeholder, true);
   SetControlBackColor(StatusBanner, NeutralGrey);
 
@@ -62,13 +63,15 @@ void BuildMainWindow() {
   SetControlState(ProgressBar, ProgressAtRest);
 
   (void)CreateTextControl(AutoNumber, 190, 180, 145, 20, ui::ScoreCaption, true);
-  (void)CreateTextControl(ScoreText, 195, 202, 130, 30, Placeholder, true);
+  CreateCentredText(ScoreText, ScorePlace, Placeholder);
   (void)CreateTextControl(AutoNumber, 200, 230, 130, 20, ui::VerifyCaption, true);
   (void)CreateButton(StoreScoreButton, 180, 285, 160, 25, StoreScoreLabel);
-  (void)CreateTextControl(StoredScoreText, 195, 325, 130, 30, Placeholder, true);
+  CreateCentredText(StoredScoreText, StoredScorePlace, Placeholder);
 
   SetControlText(StatusBanner, Placeholder);
   SetControlBackColor(StatusBanner, NeutralGrey);
+  // Stop is the one click that must act while a run works, so it is bound to a handler, which the
+  // pump calls inside the run's drains; every other click waits in the queue for the main loop.
   (void)runtime::BindClickHandler(StopButton, engine::RequestStop);
   runtime::DrainEvents();
 }

@@ -4,6 +4,7 @@
 #include "drives/drives.h"
 #include "engine/engine.h"
 #include "runtime/runtime.h"
+#include "ui/places.h"
 #include "ui/texts.h"
 #include "ui/ui.h"
 
@@ -30,18 +31,18 @@ void ClearBanner() {
   SetControlBackColor(StatusBanner, NeutralGrey);
 }
 
-// After a stopped run: the window as after start-up (drive text and stored score keep their own
-// places), the stop flag cleared and any test file left by the run removed from the drive's root
-// before the drive is let go.
+// After a stopped run: the window as after start-up but for the drive text's place (see
+// DriveUnderTestAfterReset) and the stored score, which stays; the stop flag cleared and any test
+// file left by the run removed from the drive's root before the drive is let go.
 void ResetAfterStop() {
   SetControlEnabled(StartButton, true);
   for (std::int64_t i = 0; i < DriveSlots; ++i) SetControlState(DriveOption0 + i, 0);
   engine::ClearRunState();
   SetControlState(ProgressBar, ProgressAtRest);
-  (void)CreateTextControl(ScoreText, 195, 202, 130, 30, Placeholder, true);
+  CreateCentredText(ScoreText, ScorePlace, Placeholder);
   ClearStatusFields();
   engine::ClearCounters();
-  (void)CreateTextControl(DriveUnderTestText, 190, 136, 145, 20, DriveUnderTestLabel, true);
+  CreateCentredText(DriveUnderTestText, DriveUnderTestAfterReset, DriveUnderTestLabel);
   ClearBanner();
   LetGoOfDrive();
 }
@@ -49,7 +50,7 @@ void ResetAfterStop() {
 // Copies the score of the last completed run, if any, into the stored-score text.
 void StoreScore() {
   if (runtime::TextEquals(engine::LastScoreText, runtime::Text())) return;
-  (void)CreateTextControl(StoredScoreText, 190, 320, 130, 30, engine::LastScoreText.c_str(), true);
+  CreateCentredText(StoredScoreText, StoredScoreShown, engine::LastScoreText.c_str());
   runtime::DrainEvents();
 }
 
@@ -77,6 +78,11 @@ void Start() {
     return;
   }
   const std::int64_t slot = SelectedSlot;
+  // Slot 0 drains once more before its run, slot 1 once more after it, and the other slots do
+  // neither. Intended, and kept: what is pending at these two points is dropped for those slots and
+  // reaches the main loop for the others, as it always has (after the run, say, a click on Store
+  // score or the close box made during a run that ended at its first stop poll, with no drain of
+  // its own). A window test holds each drain to its slot.
   if (slot == 0) runtime::DrainEvents();
   if (!SetCurrentDirectoryW(drives::DriveRoots[slot].c_str())) {
     (void)runtime::ShowMessage(InfoCaption, CannotAccessDrive);
@@ -88,11 +94,18 @@ void Start() {
   engine::RunDriveTest(MainWindowView);
   if (engine::RunState != engine::ResetPending) LetGoOfDrive();   // else after the reset's clean-up
   SelectedSlot = NoSelection;
-  if (slot == 1) runtime::DrainEvents();
+  if (slot == 1) runtime::DrainEvents();   // intended: see above
 }
 
 }  // namespace
 
+// A click reaches the program in one of two ways. Start and Store score are events: the pump queues
+// them and this loop acts on them when WaitEvent hands them out. While a run works, the loop is
+// suspended inside Start and the run's drains drop every event they take, so neither click acts
+// during a run, nor does the close box. Stop cannot wait for the loop: its handler, bound when the
+// window is built, runs inside the pump the moment its click is dispatched, in whichever drain the
+// run is making, and only sets the stop flag that the run polls. So the loop ignores Stop, and the
+// run never looks at events.
 void RunMainLoop() {
   // Without a window no close request can ever come: say so once and end, never wait for nothing.
   if (!HasMainWindow()) {

@@ -2,6 +2,7 @@
 #include "drives/drives.h"
 #include "engine/engine.h"
 #include "runtime/runtime.h"
+#include "ui/places.h"
 #include "ui/texts.h"
 #include "ui/ui.h"
 
@@ -23,10 +24,10 @@ constexpr CountField CountFields[] = {{WrittenField, WrittenLabel}, {VerifiedFie
 void ShowDriveUnderTest() {
   runtime::Text text = DriveUnderTestLabel;
   if (SelectedSlot >= 0 && SelectedSlot < drives::DriveRootEntries) text += drives::DriveRoots[SelectedSlot];
-  (void)CreateTextControl(DriveUnderTestText, 180, 136, 145, 20, text.c_str(), true);
+  CreateCentredText(DriveUnderTestText, DriveUnderTestPlace, text.c_str());
 }
 
-void ShowScorePending() { (void)CreateTextControl(ScoreText, 195, 202, 130, 30, Placeholder, true); }
+void ShowScorePending() { CreateCentredText(ScoreText, ScorePlace, Placeholder); }
 
 // The text is made only when a field is due, to keep the timed cycles free of needless work.
 void ShowCount(std::int64_t which, std::int64_t count) {

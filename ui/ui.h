@@ -3,7 +3,9 @@
 
 #include <cstdint>
 
-#include "engine/engine.h"
+namespace engine {
+struct RunView;
+}
 
 namespace ui {
 

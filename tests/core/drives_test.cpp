@@ -60,7 +60,7 @@ std::vector<Text> RootsAnswered() {
 }  // namespace
 
 TEST(DriveDiscovery, GeneratedAnswersGiveTheCompleteRootsInTheListTheTableAndTheCount) {
-  const drives::DriveCalls real = std::exchange(drives::Calls, {GeneratedStrings, GeneratedType, GeneratedLabel});
+  const drives::DriveCallTable real = std::exchange(drives::DriveCalls, {GeneratedStrings, GeneratedType, GeneratedLabel});
   for (std::uint64_t seed = 1; seed <= 5000; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     Random.seed(seed);
@@ -81,6 +81,6 @@ TEST(DriveDiscovery, GeneratedAnswersGiveTheCompleteRootsInTheListTheTableAndThe
     roots.resize(drives::DriveRootEntries);
     ASSERT_EQ(std::vector<Text>(drives::DriveRoots, drives::DriveRoots + drives::DriveRootEntries), roots);
   }
-  drives::Calls = real;
+  drives::DriveCalls = real;
   for (Text& root : drives::DriveRoots) root.clear();
 }

@@ -11,7 +11,7 @@
 
 #include "engine/file_calls.h"
 #include "runtime/clock_calls.h"
-#include "runtime/pump.h"
+#include "runtime/pump_calls.h"
 
 FakeWorld World;
 
@@ -51,8 +51,8 @@ std::string Garbage(std::uint64_t arg) {
 
 HANDLE const FakeHandle = reinterpret_cast<HANDLE>(0x5EED);
 constexpr int NothingRead = 0x100, MovedBack = 0x101;   // marks among the bytes a read phase delivered
-engine::FileCalls RealFile;
-runtime::ClockCalls RealClock;
+engine::FileCallTable RealFile;
+runtime::ClockCallTable RealClock;
 decltype(&MessageBoxW) RealBox;
 
 void Note(const std::string& request) {
@@ -273,17 +273,17 @@ std::vector<std::uint64_t> Seeds(const char* variable, std::uint64_t first, std:
 }
 
 void InstallFakes() {
-  RealFile = std::exchange(engine::File,
+  RealFile = std::exchange(engine::FileCalls,
                            {FakeCreate, FakeWrite, FakeRead, FakeSeek, FakeClose, FakeAttributes, FakeDelete});
-  RealClock = std::exchange(runtime::Clock, {FakeFrequency, FakeCounter, runtime::Clock.tickCount, FakeSleep,
-                                             runtime::Clock.beginPeriod});
-  RealBox = std::exchange(runtime::MessageBoxCall, FakeBox);
+  RealClock = std::exchange(runtime::ClockCalls, {FakeFrequency, FakeCounter, runtime::ClockCalls.getTickCount, FakeSleep,
+                                             runtime::ClockCalls.timeBeginPeriod});
+  RealBox = std::exchange(runtime::PumpCalls.messageBox, FakeBox);
 }
 
 void RemoveFakes() {
-  engine::File = RealFile;
-  runtime::Clock = RealClock;
-  runtime::MessageBoxCall = RealBox;
+  engine::FileCalls = RealFile;
+  runtime::ClockCalls = RealClock;
+  runtime::PumpCalls.messageBox = RealBox;
   runtime::TicksPerMs = 0;
 }
 

@@ -55,7 +55,7 @@ struct FakeWorld {
 extern FakeWorld World;
 extern const engine::RunView RecordingView;   // records into World.shown
 
-void InstallFakes();   // engine::File, runtime::Clock and the message box reach World from now on
+void InstallFakes();   // engine::FileCalls, runtime::ClockCalls and the message box reach World from now on
 void RemoveFakes();
 void ResetWorld();     // a fresh World, and the clock as if never read
 void FreshRunState();  // the run's state as the program starts it, pattern table just filled

@@ -10,7 +10,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -68,7 +67,7 @@ void Generate(std::uint64_t seed) {
 }
 
 // The run on the drive of one seed and, when the run asks for it, the main loop's reset.
-Outcome Try(std::uint64_t seed) {
+void Try(std::uint64_t seed) {
   Generate(seed);
   FreshRunState();
   engine::LastScoreText = L"777";
@@ -107,7 +106,6 @@ Outcome Try(std::uint64_t seed) {
   const bool keeps = std::any_of(World.faults.begin(), World.faults.end(),
                                  [](const Fault& f) { return f.kind == DeleteFails || f.kind == DeleteLies; });
   if (outcome != Red && World.exists && !keeps) Violate("a test file left after the run");
-  return outcome;
 }
 
 // Drives that found faults, kept whatever the campaign's range: deletes reported done while the file
@@ -119,21 +117,15 @@ TEST(HostileDrives, NeverAFalseGreenACrashOrAHang) {
   std::vector<std::uint64_t> seeds(std::begin(FoundSeeds), std::end(FoundSeeds));
   for (std::uint64_t seed : Seeds("FERRULON_DRIVES", 1, 10000)) seeds.push_back(seed);
   InstallFakes();
-  std::int64_t drives[FaultKinds + 1][Outcomes] = {}, failures = 0;
+  std::int64_t failures = 0;
   for (std::uint64_t seed : seeds) {
     CurrentCase = "FERRULON_DRIVES=" + std::to_string(seed);
-    const Outcome outcome = Try(seed);
-    drives[FaultKinds][outcome] += 1;
-    for (const Fault& f : World.faults) drives[f.kind][outcome] += 1;
+    Try(seed);
     if (!World.violation.empty() && ++failures <= 20)
       ADD_FAILURE() << World.violation << "\n  " << D.description << "\n  alone: FERRULON_DRIVES=" << seed;
   }
   RemoveFakes();
   CurrentCase.clear();
-  for (int kind = 0; kind <= FaultKinds; ++kind)
-    std::printf("%-34s %5lld green %5lld red %5lld message %5lld stopped\n", kind < FaultKinds ? FaultClasses[kind].name : "all drives",
-                static_cast<long long>(drives[kind][Green]), static_cast<long long>(drives[kind][Red]),
-                static_cast<long long>(drives[kind][Message]), static_cast<long long>(drives[kind][Stopped]));
   EXPECT_EQ(failures, 0);
 }
 

@@ -42,13 +42,13 @@ UINT WINAPI FakeBeginPeriod(UINT) { ++BeginPeriodCalls; return 0; }
 class Clock : public testing::Test {
  protected:
   void SetUp() override {
-    saved_ = std::exchange(runtime::Clock, {FakeFrequency, FakeCounter, FakeTicks, FakeSleep, FakeBeginPeriod});
+    saved_ = std::exchange(runtime::ClockCalls, {FakeFrequency, FakeCounter, FakeTicks, FakeSleep, FakeBeginPeriod});
     runtime::TicksPerMs = runtime::CounterBase = runtime::TimerResolutionSet = BeginPeriodCalls = 0;
     Frequency = 10'000'000;
     Counter = 5'000'000'000;
   }
-  void TearDown() override { runtime::Clock = saved_; runtime::TicksPerMs = 0; }
-  runtime::ClockCalls saved_;
+  void TearDown() override { runtime::ClockCalls = saved_; runtime::TicksPerMs = 0; }
+  runtime::ClockCallTable saved_;
 };
 }  // namespace
 

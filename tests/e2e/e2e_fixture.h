@@ -1,5 +1,4 @@
-// Each end-to-end test starts its own ferrulon.exe and ends it. At a test's first failure the window
-// is saved as e2e-shots/<suite>.<test>.bmp in its working directory (<build>/tests/e2e under CTest).
+// Each end-to-end test starts its own ferrulon.exe and ends it; a failure says what the window showed.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,6 +22,9 @@ inline std::string ProgramUnderTest() {
   return given.empty() ? FERRULON_EXE : given;
 }
 inline std::wstring TestFileOn(wchar_t letter) { return letter + std::wstring(L":\\tfile.frl"); }
+inline bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// Wine's ntdll exports its version; Windows' does not.
+inline bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 // The line the fault library logs as the program's Unix process exits, which under load can come a
 // little after Wine reports the exit; "" when none came within 5 s.
@@ -42,8 +44,6 @@ class Ferrulon : public ::testing::Test {
   virtual std::string FaultSettings() const { return ""; }
 
   void SetUp() override {
-    [[maybe_unused]] static const bool listening =
-        (::testing::UnitTest::GetInstance()->listeners().Append(new ShotOnFailure), true);
     ASSERT_FALSE(EnvironmentValue(L"FERRULON_DRIVE_BASE").empty()) << "FERRULON_DRIVE_BASE names the test drives";
     (void)DeleteFileW(FromUnixPath(Beside("requests.log")).c_str());
     const std::string settings = FaultSettings();
@@ -52,13 +52,11 @@ class Ferrulon : public ::testing::Test {
     std::ofstream file(FromUnixPath(Beside("faults.settings")).c_str(), std::ios::binary);
     ASSERT_TRUE(file << settings << std::flush) << "fault settings written beside the test drives";
     std::wstring failure;
-    ASSERT_TRUE(StartProgram(FromUnixPath(ProgramUnderTest()), program_, failure)) << Utf8(failure);
-    pictured = &program_;
+    ASSERT_TRUE(StartFerrulon(FromUnixPath(ProgramUnderTest()), program_, failure)) << Utf8(failure);
   }
 
   void TearDown() override {
-    pictured = nullptr;
-    EndProgram(program_);
+    EndFerrulon(program_);
     (void)DeleteFileW(FromUnixPath(Beside("faults.settings")).c_str());
   }
 
@@ -77,7 +75,7 @@ class Ferrulon : public ::testing::Test {
 
   bool ShowsReset() const {   // Start enabled; no slot, drive, score, verdict or count shown
     return IsEnabledWindow(Control(ui::StartButton)) && TextOf(Control(ui::DriveUnderTestText)) == ui::DriveUnderTestLabel &&
-           CheckedSlot(program_) == -1 && TextOf(Control(ui::ScoreText)) == ui::Placeholder &&
+           CheckedSlotOf(program_) == -1 && TextOf(Control(ui::ScoreText)) == ui::Placeholder &&
            TextOf(Control(ui::StatusBanner)) == ui::Placeholder && StatusText(program_, 0) == ui::WrittenLabel;
   }
 
@@ -89,20 +87,4 @@ class Ferrulon : public ::testing::Test {
 
   Program program_;
   std::string why_;
-
- private:
-  // The program of the test in progress, pictured at the test's first failure, while the window
-  // still shows what went wrong.
-  static inline const Program* pictured = nullptr;
-
-  class ShotOnFailure : public ::testing::EmptyTestEventListener {
-    void OnTestPartResult(const ::testing::TestPartResult& result) override {
-      if (!result.failed() || pictured == nullptr || !IsRunning(*pictured)) return;
-      const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-      const std::string shot = std::string("e2e-shots\\") + test->test_suite_name() + "." + test->name() + ".bmp";
-      (void)CreateDirectoryW(L"e2e-shots", nullptr);
-      std::printf("%s%s\n", SaveScreenshot(*pictured, Wide(shot)) ? "screenshot: " : "no screenshot saved to ", shot.c_str());
-      pictured = nullptr;
-    }
-  };
 };

@@ -12,12 +12,12 @@ using ControlServices = MainWindowTest;
 
 TEST_F(ControlServices, MainWindowHasFixedFrameAndExactClientArea) {
   RECT client, outer;
-  GetClientRect(main_, &client);
-  GetWindowRect(main_, &outer);
+  GetClientRect(Main, &client);
+  GetWindowRect(Main, &outer);
   const LONG_PTR frame = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_POPUP | WS_CHILD;
-  EXPECT_EQ((std::vector<LONG_PTR>{GetWindowLongPtrW(main_, GWL_STYLE) & frame, IsWindowVisible(main_), client.right,
+  EXPECT_EQ((std::vector<LONG_PTR>{GetWindowLongPtrW(Main, GWL_STYLE) & frame, IsWindowVisible(Main), client.right,
                                    client.bottom, outer.left, outer.top,
-                                   static_cast<LONG_PTR>(GetClassLongPtrW(main_, GCLP_HBRBACKGROUND))}),
+                                   static_cast<LONG_PTR>(GetClassLongPtrW(Main, GCLP_HBRBACKGROUND))}),
             (std::vector<LONG_PTR>{0xC80000, TRUE, 430, 420, 100, 100, COLOR_BTNFACE + 1}));
 }
 
@@ -36,7 +36,7 @@ TEST_F(ControlServices, EachKindHasItsNativeClassStyleNumberAndFont) {
                                            L"100 Button 50030009", L"101 Button 50010009",
                                            L"1 msctls_progress32 50000001", L"102 Button 50030009"};
   std::vector<std::wstring> seen;
-  for (HWND c : Children(main_)) {
+  for (HWND c : Children(Main)) {
     wchar_t style[16] = {};
     swprintf(style, 16, L"%lX", static_cast<unsigned long>(GetWindowLongPtrW(c, GWL_STYLE)));
     seen.push_back(std::to_wstring(GetWindowLongPtrW(c, GWLP_ID)) + L" " + driver::ClassOf(c) + L" " + style);
@@ -58,19 +58,19 @@ TEST_F(ControlServices, ReplacementLeavesOneFreshControlLastInOrder) {
   ui::CreateButton(16, 140, 70, 120, 30, L"开始");
   HWND old = Control(456);
   // A click of the old control still waiting in the queue goes with it.
-  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(456, BN_CLICKED), reinterpret_cast<LPARAM>(old));
+  SendMessageW(Main, WM_COMMAND, MAKEWPARAM(456, BN_CLICKED), reinterpret_cast<LPARAM>(old));
 
   EXPECT_EQ(ui::CreateTextControl(456, 190, 136, 145, 20, L"驱动器测试: ", true), 456);
-  std::vector<HWND> children = Children(main_);
+  std::vector<HWND> children = Children(Main);
   EXPECT_EQ(children.size(), 2u);
   EXPECT_FALSE(IsWindow(old));
   HWND fresh = Control(456);
   EXPECT_EQ(children.back(), fresh);
   EXPECT_EQ(ClientRect(fresh).left, 190);
   EXPECT_EQ(WindowText(fresh), L"驱动器测试: ");
-  UpdateWindow(main_);
+  EXPECT_TRUE(PendingEvents().empty());   // before the drains of ScreenPixel would drop the click
+  UpdateWindow(Main);
   EXPECT_EQ(ScreenPixel(fresh, 1, 1, GetSysColor(COLOR_BTNFACE)), GetSysColor(COLOR_BTNFACE)) << "default colours again";
-  EXPECT_TRUE(PendingEvents().empty());
 }
 
 // One option group: checking one clears the others; hidden or disabled, a slot keeps its state.
@@ -101,7 +101,7 @@ TEST_F(ControlServices, OptionStatesAndNumbersWithoutControls) {
   ui::SetControlHidden(999, true);
   ui::SetControlBackColor(999, ui::FailureRed);
   EXPECT_EQ(ui::GetControlState(999), 0);
-  EXPECT_EQ(Children(main_).size(), 8u);
+  EXPECT_EQ(Children(Main).size(), 8u);
   ui::SetControlText(16, nullptr);
   EXPECT_EQ(WindowText(Control(16)), L"");
 }
@@ -109,13 +109,13 @@ TEST_F(ControlServices, OptionStatesAndNumbersWithoutControls) {
 TEST_F(ControlServices, StatusBarFieldsAreRunningSumsAndTextsBorderless) {
   ui::AttachStatusBar(0);
   for (int i = 0; i < 3; ++i) ui::AddStatusField(130);
-  HWND bar = FindWindowExW(main_, nullptr, STATUSCLASSNAMEW, nullptr);
+  HWND bar = FindWindowExW(Main, nullptr, STATUSCLASSNAMEW, nullptr);
   ASSERT_NE(bar, nullptr);
   int edges[4] = {};
   ASSERT_EQ(SendMessageW(bar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)), 3);
   EXPECT_EQ(std::vector<int>(edges, edges + 3), (std::vector<int>{130, 260, 390}));
   RECT client;
-  GetClientRect(main_, &client);
+  GetClientRect(Main, &client);
   const RECT status = ClientRect(bar);
   EXPECT_EQ(status.bottom, client.bottom) << "along the bottom edge";
   EXPECT_GE(status.bottom - status.top, 18);

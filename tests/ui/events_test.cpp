@@ -2,7 +2,6 @@
 #include <thread>
 
 #include "main_window_fixture.h"
-#include "runtime/pump.h"
 
 namespace {
 std::vector<std::pair<char, std::int64_t>> HandlerCalls;   // which handler ran, seeing which control
@@ -64,7 +63,7 @@ TEST_F(EventPump, ActivationsMergeWhileBoundHandlersRunForEach) {
   SendMessageW(Control(888), BM_CLICK, 0, 0);   // behind another control's click: an event of its own
   ASSERT_EQ(runtime::PollEvent(), runtime::ControlActivated);
   SendMessageW(Control(888), BM_CLICK, 0, 0);   // merges with the one waiting
-  SendMessageW(main_, WM_CLOSE, 0, 0);
+  SendMessageW(Main, WM_CLOSE, 0, 0);
   EXPECT_EQ(runtime::CurrentEventControl(), 567) << "restored after the handlers";
   EXPECT_EQ(HandlerCalls, (std::vector<std::pair<char, std::int64_t>>{{'b', 888}, {'a', 888}, {'b', 888}, {'a', 888}}))
       << "newest first, once per activation";
@@ -94,7 +93,7 @@ TEST_F(EventPump, ClicksSurfaceAfterTheirMessageProgramChangesPostNothing) {
 }
 
 TEST_F(EventPump, TabMovesOverEnabledVisibleStopsInCreationOrder) {
-  ASSERT_EQ(GetActiveWindow(), main_);
+  ASSERT_EQ(GetActiveWindow(), Main);
   ui::CreateButton(16, 140, 70, 120, 30, L"开始");
   for (int i = 0; i < 4; ++i) ui::CreateOptionButton(100 + i, 40, 70 + 40 * i, 80, 20, L" x:\\");
   ui::CreateTextControl(222, 195, 202, 130, 30, L"----", true);
@@ -102,7 +101,7 @@ TEST_F(EventPump, TabMovesOverEnabledVisibleStopsInCreationOrder) {
   ui::SetControlHidden(101, true);
   ui::SetControlEnabled(102, false);
   SetFocus(nullptr);
-  CueWatch cues(main_);
+  CueWatch cues(Main);
 
   std::vector<std::int64_t> focused;
   for (bool shift : {false, false, false, false, false, true, true, true, true}) {
@@ -118,14 +117,14 @@ TEST_F(EventPump, FocusReturnsAfterDeactivation) {
   ui::CreateButton(16, 140, 70, 120, 30, L"开始");
   ui::CreateButton(888, 280, 70, 120, 30, L"停止");
   SetFocus(Control(888));
-  CueWatch cues(main_);
+  CueWatch cues(Main);
   HWND other = CreateWindowExW(0, L"Static", L"other", WS_POPUP | WS_VISIBLE, 600, 100, 100, 50, nullptr,
                                nullptr, nullptr, nullptr);
   SetActiveWindow(other);
   runtime::DrainEvents();
-  EXPECT_NE(GetActiveWindow(), main_);
+  EXPECT_NE(GetActiveWindow(), Main);
   EXPECT_EQ(CueActions, std::vector<WORD>{UIS_SET}) << "cues hidden on deactivation";
-  SetActiveWindow(main_);
+  SetActiveWindow(Main);
   runtime::DrainEvents();
   EXPECT_EQ(GetFocus(), Control(888));
   DestroyWindow(other);
@@ -136,7 +135,7 @@ TEST_F(EventPump, FocusReturnsAfterDeactivation) {
 TEST_F(EventPump, MessageBoxDisablesOurWindowsUntilDismissed) {
   HWND other = CreateWindowExW(0, L"Static", L"other", WS_POPUP | WS_VISIBLE, 600, 100, 100, 50, nullptr,
                                nullptr, nullptr, nullptr);
-  SetForegroundWindow(main_);
+  SetForegroundWindow(Main);
   std::wstring seen;   // caption, owner, and whether the main and the other window were enabled
   std::thread dismisser([&] {
     for (int tries = 0; tries < 500 && seen.empty(); ++tries) {
@@ -145,8 +144,8 @@ TEST_F(EventPump, MessageBoxDisablesOurWindowsUntilDismissed) {
         DWORD owner = 0;
         GetWindowThreadProcessId(box, &owner);
         if (owner != GetCurrentProcessId() || !IsWindowVisible(box)) continue;
-        seen = WindowText(box) + (GetWindow(box, GW_OWNER) == main_ ? L" main" : L" other") +
-               (IsWindowEnabled(main_) ? L" enabled" : L" disabled") + (IsWindowEnabled(other) ? L" enabled" : L" disabled");
+        seen = WindowText(box) + (GetWindow(box, GW_OWNER) == Main ? L" main" : L" other") +
+               (IsWindowEnabled(Main) ? L" enabled" : L" disabled") + (IsWindowEnabled(other) ? L" enabled" : L" disabled");
         SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
         break;
       }
@@ -155,6 +154,6 @@ TEST_F(EventPump, MessageBoxDisablesOurWindowsUntilDismissed) {
   EXPECT_EQ(runtime::ShowMessage(L"信息", L"可能无法创建文件!"), IDOK);
   dismisser.join();
   EXPECT_EQ(seen, L"信息 main disabled disabled");
-  EXPECT_TRUE(IsWindowEnabled(main_) && IsWindowEnabled(other)) << "after it";
+  EXPECT_TRUE(IsWindowEnabled(Main) && IsWindowEnabled(other)) << "after it";
   DestroyWindow(other);
 }

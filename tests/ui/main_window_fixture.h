@@ -1,4 +1,5 @@
-// A real main window for each test, opened through the control services and gone afterwards.
+// The main window under test and what the window tests read of it; and a fixture that opens a real
+// main window through the control services for each test and destroys it afterwards.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,7 +14,15 @@
 #include "tools/driver/driver.h"
 #include "ui/ui.h"
 
+inline HWND Main;   // the main window under test
+inline HWND Control(std::int64_t number) { return GetDlgItem(Main, static_cast<int>(number)); }
 inline std::wstring WindowText(HWND window) { return driver::TextOf(window); }
+inline RECT ClientRect(HWND control) {   // in the main window's client coordinates
+  RECT r;
+  GetWindowRect(control, &r);
+  MapWindowPoints(nullptr, Main, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
 
 // The colour on the screen at a point of a control. Wine hands painted windows to the display a
 // little later, while the thread takes messages: wait for the expected colour, up to two seconds.
@@ -36,22 +45,13 @@ class MainWindowTest : public testing::Test {
   void SetUp() override {
     runtime::PrepareEnvironment();
     ui::OpenMainWindow(0, 100, 100, 430, 420, L"Ferrulon window test");
-    main_ = FindWindowW(L"FerrulonMainWindow", L"Ferrulon window test");
-    ASSERT_NE(main_, nullptr);
+    Main = FindWindowW(L"FerrulonMainWindow", L"Ferrulon window test");
+    ASSERT_NE(Main, nullptr);
     runtime::DrainEvents();
   }
   void TearDown() override {
     ui::DestroyMainWindow();
     runtime::DrainEvents();
-  }
-
-  HWND Control(std::int64_t number) const { return GetDlgItem(main_, static_cast<int>(number)); }
-
-  RECT ClientRect(HWND control) const {   // in the main window's client coordinates
-    RECT r;
-    GetWindowRect(control, &r);
-    MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&r), 2);
-    return r;
   }
 
   // Every event the pump hands out until nothing is pending, as (code, control) pairs.
@@ -62,6 +62,4 @@ class MainWindowTest : public testing::Test {
         events.emplace_back(code, runtime::CurrentEventControl());
     return events;
   }
-
-  HWND main_ = nullptr;
 };

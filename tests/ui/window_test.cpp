@@ -11,23 +11,20 @@
 
 #include "core/fake_world.h"
 #include "drives/drives.h"
-#include "runtime/pump.h"
+#include "runtime/clock_calls.h"
+#include "runtime/pump_calls.h"
 #include "ui/texts.h"
 
 namespace {
 
 using Texts = std::vector<std::wstring>;
 
-HWND Main;   // the window under test
-HWND Control(std::int64_t number) { return GetDlgItem(Main, static_cast<int>(number)); }
 std::wstring TextOf(std::int64_t number) { return WindowText(Control(number)); }
 bool Enabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
 
 // "text @ x,y wxh" in the main window's client coordinates.
 std::wstring TextAndPlace(std::int64_t number) {
-  RECT r;
-  GetWindowRect(Control(number), &r);
-  MapWindowPoints(nullptr, Main, reinterpret_cast<POINT*>(&r), 2);
+  const RECT r = ClientRect(Control(number));
   return TextOf(number) + L" @ " + std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L" " +
          std::to_wstring(r.right - r.left) + L"x" + std::to_wstring(r.bottom - r.top);
 }
@@ -250,8 +247,8 @@ TEST(MainLoop, GeneratedUserInputAlwaysLeavesTheWindowAsTheRunAndTheClicksCallFo
   InstallFakes();
   std::wstring unreachable = L"a:\\";
   while (GetDriveTypeW(unreachable.c_str()) != DRIVE_NO_ROOT_DIR && unreachable[0] < L'z') unreachable[0] += 1;
-  runtime::MessageBoxCall = BoxAsUser;
-  runtime::GetMessageCall = WaitAsUser;
+  runtime::PumpCalls.messageBox = BoxAsUser;
+  runtime::PumpCalls.getMessage = WaitAsUser;
   std::int64_t failures = 0;
   // Sessions that found faults, kept whatever the range: a click made during a pass that a file
   // message ended took effect once the run was over (the close box closed the window).
@@ -285,28 +282,52 @@ TEST(MainLoop, GeneratedUserInputAlwaysLeavesTheWindowAsTheRunAndTheClicksCallFo
       ADD_FAILURE() << World.violation << "\n  the user:" << S.actions << "\n  alone: " << CurrentCase;
   }
   CurrentCase.clear();
-  runtime::GetMessageCall = GetMessageW;
+  runtime::PumpCalls.getMessage = GetMessageW;
   ui::DestroyMainWindow();
   RemoveFakes();
   EXPECT_EQ(failures, 0);
 }
 
-std::int64_t Waits;        // GetMessageW calls
-std::int64_t Dispatched;   // messages that reached the probe window
+std::int64_t Waits;   // GetMessageW calls
+std::string Probed;   // what happened, in order: a letter for each message the probe window got, and marks
 HWND Probe;
 
 // GetMessageW failing with -1; its message, if dispatched, reaches the probe. The close request ends
 // a loop that keeps waiting, so that the test fails instead of hanging.
 BOOL WINAPI FailingWait(LPMSG message, HWND, UINT, UINT) {
   ++Waits;
-  *message = MSG{Probe, WM_APP, 0, 0, 0, {0, 0}};
+  *message = MSG{Probe, WM_APP, 'f', 0, 0, {0, 0}};
   runtime::PostEvent(runtime::CloseRequested, 0, 0, 0);
   return -1;
 }
 
 LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  Dispatched += message == WM_APP ? 1 : 0;
+  if (message == WM_APP) Probed += static_cast<char>(wParam);
   return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND MakeProbe() {
+  WNDCLASSW probeClass = {0, ProbeProc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, L"Probe"};
+  RegisterClassW(&probeClass);
+  return Probe = Probe != nullptr ? Probe : CreateWindowExW(0, L"Probe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
+
+// Start drains once more before the run of slot 0 and after the run of slot 1, for no other slot.
+// Message a is posted as Start reads the last slot, b in the run's settle delay (S), after which a
+// Stop clicked beforehand ends the run at its first poll, with no drain of its own; W is the main
+// loop's next wait.
+LRESULT CALLBACK PostAAtLastSlot(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && sent->message == BM_GETCHECK && sent->hwnd == Control(ui::DriveOption0 + 6)) PostMessageW(Probe, WM_APP, 'a', 0);
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+void WINAPI PostBInSettleDelay(DWORD) { Probed += 'S', PostMessageW(Probe, WM_APP, 'b', 0); }
+BOOL WINAPI StartThenClose(LPMSG message, HWND window, UINT first, UINT last) {
+  if (Probed.find('S') == std::string::npos && ++Waits < 9)
+    PostMessageW(Main, WM_COMMAND, MAKEWPARAM(ui::StartButton, BN_CLICKED), reinterpret_cast<LPARAM>(Control(ui::StartButton)));
+  else if (Probed.find('W') == std::string::npos)
+    Probed += 'W', PostMessageW(Main, WM_SYSCOMMAND, SC_CLOSE, 0);
+  return GetMessageW(message, window, first, last);
 }
 
 // Refuses to create the main window, as a system out of window resources would.
@@ -324,22 +345,44 @@ TEST(RunMainLoop, WithoutMainWindowSaysSoOnceAndReturnsWithoutWaiting) {
   HHOOK veto = SetWindowsHookExW(WH_CBT, VetoMainWindow, nullptr, GetCurrentThreadId());
   ui::BuildMainWindow();
   UnhookWindowsHookEx(veto);
-  runtime::GetMessageCall = FailingWait;   // a window that exists after all would also end up here
+  runtime::PumpCalls.getMessage = FailingWait;   // a window that exists after all would also end up here
   ui::RunMainLoop();
-  runtime::GetMessageCall = GetMessageW;
+  runtime::PumpCalls.getMessage = GetMessageW;
   RemoveFakes();
   EXPECT_EQ(Waits, 0);
   EXPECT_EQ(World.boxes, (std::vector<std::pair<std::wstring, std::wstring>>{{ui::InfoCaption, ui::CannotCreateWindow}}));
 }
 
 TEST(WaitEvent, FailingGetMessageIsACloseRequestNeverDispatched) {
-  WNDCLASSW probeClass = {0, ProbeProc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, L"Probe"};
-  RegisterClassW(&probeClass);
-  Probe = CreateWindowExW(0, L"Probe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  runtime::GetMessageCall = FailingWait;
+  MakeProbe();
+  Probed.clear();
+  runtime::PumpCalls.getMessage = FailingWait;
   EXPECT_EQ(runtime::WaitEvent(), runtime::CloseRequested);
-  runtime::GetMessageCall = GetMessageW;
-  EXPECT_EQ(Dispatched, 0);
+  runtime::PumpCalls.getMessage = GetMessageW;
+  EXPECT_EQ(Probed, "");
+}
+
+TEST(Start, SlotZeroDrainsBeforeItsRunSlotOneAfterOtherSlotsNever) {
+  runtime::PrepareEnvironment();
+  InstallFakes();
+  MakeProbe();
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, PostAAtLastSlot, nullptr, GetCurrentThreadId());
+  runtime::ClockCalls.sleep = PostBInSettleDelay;
+  runtime::PumpCalls.getMessage = StartThenClose;
+  std::vector<std::string> seen;
+  for (std::int64_t slot = 0; slot < ui::DriveSlots; ++slot) {
+    Build(Texts(ui::DriveSlots, CurrentDirectory()));
+    ui::SetControlState(ui::DriveOption0 + slot, 1);
+    engine::StopFlag = engine::StopRequested;
+    Probed.clear(), Waits = 0;
+    ui::RunMainLoop();
+    seen.push_back(Probed);
+  }
+  runtime::PumpCalls.getMessage = GetMessageW;
+  UnhookWindowsHookEx(hook);
+  ui::DestroyMainWindow();
+  RemoveFakes();
+  EXPECT_EQ(seen, (std::vector<std::string>{"aSWb", "SabW", "SWab", "SWab", "SWab", "SWab", "SWab"}));
 }
 
 // Windows' C runtime may run exit-time destructors while the process ends, after shutdown has

@@ -22,7 +22,7 @@ namespace {
 constexpr DWORD RunDeadlineMs = 600000;   // a run takes about a minute under Wine
 constexpr DWORD ReportEveryMs = 5000;     // how often the pass count is printed
 constexpr int PassesPerRun = 50;
-constexpr int BarStepsPerPass = 10;   // the bar counts down from 500 by 10 per pass
+constexpr int BarStepsPerPass = 10;   // the bar counts down from ui::ProgressAtRest by 10 per pass
 
 void Say(const std::string& line) {
   std::printf("%s\n", line.c_str());
@@ -40,7 +40,7 @@ int GiveUp(Program& program, const std::wstring& shot, const std::string& why) {
     std::printf("the window showed:\n%s", Describe(program).c_str());
     SaveShot(program, shot);
   }
-  EndProgram(program);
+  EndFerrulon(program);
   Say("result: none");
   return 2;
 }
@@ -57,7 +57,7 @@ int wmain(int argc, wchar_t** argv) {
 
   Program program;
   std::wstring failure;
-  if (!StartProgram(exe, program, failure)) return GiveUp(program, shot, Utf8(failure));
+  if (!StartFerrulon(exe, program, failure)) return GiveUp(program, shot, Utf8(failure));
   Say("window open; choosing drive " + std::string(1, static_cast<char>(letter)) + ": and clicking Start");
   std::string why;
   if (!StartRun(program, letter, why)) return GiveUp(program, shot, why);
@@ -72,9 +72,9 @@ int wmain(int argc, wchar_t** argv) {
         std::to_string((GetTickCount64() - begun) / 1000) + " s");
   };
   const std::wstring verdict = WaitForVerdict(program, RunDeadlineMs, why, [&](int position) {
-    if (position < 0 || position > 500 || GetTickCount64() < nextReport) return;
+    if (position < 0 || position > ui::ProgressAtRest || GetTickCount64() < nextReport) return;
     nextReport = GetTickCount64() + ReportEveryMs;
-    report((500 - position) / BarStepsPerPass);
+    report(static_cast<int>((ui::ProgressAtRest - position) / BarStepsPerPass));
   });
   if (verdict.empty()) return GiveUp(program, shot, "no verdict: " + why);
   const bool passed = verdict == ui::PassedVerdict;
@@ -90,7 +90,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!ClickCloseBox(program) || WaitForExit(program, 15000) == static_cast<DWORD>(STILL_ACTIVE)) {
     Say("the window did not close through its close box; ending ferrulon.exe");
   }
-  EndProgram(program);
+  EndFerrulon(program);
   const bool scored = !score.empty() && score.find_first_not_of(L"0123456789") == std::wstring::npos;
   Say(!passed ? "result: red" : scored ? "result: green " + Utf8(score) : "result: none");
   return passed ? (scored ? 0 : 2) : 1;

@@ -12,6 +12,7 @@
 
 namespace driver {
 
+// ---- Starting and ending ferrulon.exe (process.cpp) ----------------------------------------
 // One started ferrulon.exe.
 struct Program {
   HANDLE process = nullptr;
@@ -20,7 +21,7 @@ struct Program {
   std::wstring workDir;           // a fresh empty directory, the program's starting directory
   void* remoteBuffer = nullptr;   // scratch memory inside the program for status-bar queries
   POINT closeBox = {-1, -1};      // centre of the caption's close box, from the window's corner
-  bool ownWorkDir = true;         // made by StartProgram, so removed by EndProgram
+  bool ownWorkDir = true;         // made by StartFerrulon, so removed by EndFerrulon
 };
 
 constexpr DWORD AnswerMs = 8000;   // longest wait for the program to answer one message
@@ -29,14 +30,16 @@ constexpr DWORD AnswerMs = 8000;   // longest wait for the program to answer one
 // with every control built and the program answers messages. On failure says why. When
 // FERRULON_START_DIR names a Unix directory, the program starts there instead, and the directory
 // is left in place.
-bool StartProgram(const std::wstring& exe, Program& program, std::wstring& failure);
+bool StartFerrulon(const std::wstring& exe, Program& program, std::wstring& failure);
 // Ends the program if it still runs, closes its handles and removes its working directory.
-void EndProgram(Program& program);
+void EndFerrulon(Program& program);
 bool IsRunning(const Program& program);
 // Waits up to timeoutMs for the process to end; gives its exit code, or STILL_ACTIVE.
 DWORD WaitForExit(const Program& program, DWORD timeoutMs);
 
-// Windows and controls.
+// ---- Reading its windows and controls (reading.cpp) ----------------------------------------
+// A visible top-level window of the process, of that class and title (null: any), or null.
+HWND FindTopLevel(DWORD processId, const wchar_t* className, const wchar_t* title);
 HWND Control(const Program& program, std::int64_t number);   // child with that window ID
 std::vector<HWND> Children(HWND parent);                      // in stacking order
 std::wstring ClassOf(HWND window);
@@ -51,18 +54,16 @@ bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resul
 std::wstring TextOf(HWND window);
 std::wstring KeptTextOf(HWND window);   // the window server's copy: needs no answer from the program
 int CheckOf(HWND option);          // BM_GETCHECK, or -1 without an answer
-int ProgressOf(const Program& program);   // PBM_GETPOS of control 1, or -1 without an answer
+int ProgressOf(const Program& program);   // PBM_GETPOS of the progress bar, or -1 without an answer
 
 // A status-bar field's text, read through memory inside the program; NoAnswer when unread.
 std::wstring StatusText(const Program& program, int field);
-
-// Screen pixels (0x00BBGGRR) at a point of a control's client area.
-COLORREF PixelOf(HWND control, int x, int y);
 
 // The program's message box: a top-level dialog of its process.
 HWND FindMessageBox(const Program& program);
 std::wstring MessageBoxText(HWND box);
 
+// ---- Input (input.cpp) ---------------------------------------------------------------------
 // Real mouse input at screen points: move, press and release the left button.
 void ClickAt(POINT screen);
 void ClickControl(HWND control);   // at its centre
@@ -70,7 +71,7 @@ void ClickControl(HWND control);   // at its centre
 // program answers hit tests only between passes); false when it was not found.
 bool ClickCloseBox(const Program& program);
 
-// Ferrulon's own main window (window.cpp).
+// ---- Ferrulon's own main window (window.cpp) -----------------------------------------------
 // Polls every 100 ms until the condition holds; false when the deadline passes, the program ends
 // or a message box appears first, and `why` then says which.
 bool WaitFor(const Program& program, DWORD timeoutMs, const std::function<bool()>& condition, std::string& why);
@@ -78,7 +79,7 @@ bool WaitFor(const Program& program, DWORD timeoutMs, const std::function<bool()
 // waiting, `onPoll` (when given) is told the bar's position, read before the banner.
 std::wstring WaitForVerdict(const Program& program, DWORD timeoutMs, std::string& why,
                             const std::function<void(int barPosition)>& onPoll = nullptr);
-int CheckedSlot(const Program& program);              // -1 for none, -2 without an answer
+int CheckedSlotOf(const Program& program);   // -1 for none, -2 without an answer
 bool SelectDrive(const Program& program, wchar_t letter, std::string& why);   // its slot checked by a click
 bool StartRun(const Program& program, wchar_t letter, std::string& why);      // selected, then Start disabled
 // After the verdict, the window shows it: Start enabled, the bar full and the banner green after a
@@ -86,22 +87,18 @@ bool StartRun(const Program& program, wchar_t letter, std::string& why);      //
 bool WaitForVerdictShown(const Program& program, const std::wstring& verdict, std::string& why);
 std::string Describe(const Program& program);   // every control, the status bar, any message box
 
+// ---- What the screen shows (screen.cpp) ----------------------------------------------------
+// Screen pixels (0x00BBGGRR) at a point of a control's client area.
+COLORREF PixelOf(HWND control, int x, int y);
 // Saves the main window and any message box of the program as a 24-bit .bmp file.
 bool SaveScreenshot(const Program& program, const std::wstring& path);
 
-bool PathExists(const std::wstring& path);
-
-// Under Wine: the descriptors that Unix processes hold open on a directory, counted by a Unix shell
-// that Wine starts for us. A Windows program's current directory is one in its own process and one
-// in Wine's server. -1 when no count came within 10 s (not under Wine, say).
-int DescriptorsOn(const std::string& unixDirectory);
-
+// ---- Texts, paths and the environment (text.cpp) -------------------------------------------
 std::string Utf8(const std::wstring& text);
 std::wstring Wide(const std::string& utf8);
 // A Unix path as the program sees it, through Wine's Z: drive; a Windows path stays one ('/' as '\').
 std::wstring FromUnixPath(const std::string& path);
 // A variable of this process's environment, "" when unset.
 std::string EnvironmentValue(const wchar_t* name);
-bool UnderWine();   // false on Windows itself
 
 }  // namespace driver

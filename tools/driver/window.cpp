@@ -61,7 +61,7 @@ std::wstring WaitForVerdict(const Program& program, DWORD timeoutMs, std::string
   return shown ? banner : L"";
 }
 
-int CheckedSlot(const Program& program) {
+int CheckedSlotOf(const Program& program) {
   int checked = -1;
   for (int i = 0; i < ui::DriveSlots; ++i) {
     const int check = CheckOf(Control(program, ui::DriveOption0 + i));
@@ -95,7 +95,8 @@ bool StartRun(const Program& program, wchar_t letter, std::string& why) {
 bool WaitForVerdictShown(const Program& program, const std::wstring& verdict, std::string& why) {
   const bool passed = verdict == ui::PassedVerdict;
   return WaitFor(program, 15000, [&] {
-    return IsEnabledWindow(Control(program, ui::StartButton)) == passed && (!passed || ProgressOf(program) == 500) &&
+    return IsEnabledWindow(Control(program, ui::StartButton)) == passed &&
+           (!passed || ProgressOf(program) == ui::ProgressAtRest) &&
            BannerPixelsAre(program, static_cast<COLORREF>(passed ? ui::SuccessGreen : ui::FailureRed));
   }, why);
 }
@@ -109,7 +110,7 @@ std::string Describe(const Program& program) {
     out += "  " + std::to_string(GetDlgCtrlID(child)) + (IsShown(child) ? "" : " hidden") +
            (IsEnabledWindow(child) ? " " : " disabled ") + Quoted(KeptTextOf(child)) + "\n";
   }
-  out += "  checked slot " + std::to_string(CheckedSlot(program)) + ", bar at " + std::to_string(ProgressOf(program)) + "\n";
+  out += "  checked slot " + std::to_string(CheckedSlotOf(program)) + ", bar at " + std::to_string(ProgressOf(program)) + "\n";
   for (int field = 0; field < 3; ++field) out += "  status field " + Quoted(StatusText(program, field)) + "\n";
   return out;
 }

@@ -1,10 +1,11 @@
-// The test file's operations: each one is exactly the platform requests it names.
+// The unbuffered text file that every cycle writes and reads back: each operation is exactly the
+// platform requests it names.
 #include "engine/engine.h"
 #include "engine/file_calls.h"
 
 namespace engine {
 
-FileCalls File = {CreateFileW, WriteFile, ReadFile, SetFilePointer, CloseHandle, SetFileAttributesW,
+FileCallTable FileCalls = {CreateFileW, WriteFile, ReadFile, SetFilePointer, CloseHandle, SetFileAttributesW,
                   DeleteFileW};
 
 namespace {
@@ -33,7 +34,7 @@ UnbufferedTextFile FileOf(HANDLE handle) {
 
 void WriteBytes(const UnbufferedTextFile& file, const char* bytes, std::int64_t count) {
   DWORD written = 0;   // ignored: a short write shows up as a line that reads back differently
-  (void)File.writeFile(HandleOf(file), bytes, static_cast<DWORD>(count), &written, nullptr);
+  (void)FileCalls.writeFile(HandleOf(file), bytes, static_cast<DWORD>(count), &written, nullptr);
 }
 
 // Another program may hold the file for a moment: a virus scanner, an indexer, a backup or sync
@@ -56,21 +57,21 @@ HANDLE Persisting(HANDLE (*attempt)(const wchar_t*), const wchar_t* name) {
 
 // A fresh file, or else an old one truncated; the error of the last call stays for the caller.
 HANDLE CreateOnce(const wchar_t* name) {
-  HANDLE handle = File.createFile(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE handle = FileCalls.createFile(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
-    handle = File.createFile(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+    handle = FileCalls.createFile(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
   return handle;
 }
 
 HANDLE OpenOnce(const wchar_t* name) {
-  return File.createFile(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return FileCalls.createFile(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // One read request of exactly `count` bytes; false unless all of them arrived.
 bool ReadBytes(const UnbufferedTextFile& file, char* into, std::int64_t count) {
   DWORD got = 0;
-  return File.readFile(HandleOf(file), into, static_cast<DWORD>(count), &got, nullptr) && got == count;
+  return FileCalls.readFile(HandleOf(file), into, static_cast<DWORD>(count), &got, nullptr) && got == count;
 }
 
 // Bytes that follow a UTF-8 lead byte; -1 for a byte that cannot start a character.
@@ -127,7 +128,7 @@ runtime::Text ReadLine(UnbufferedTextFile& file) {
     if (lead == '\r') {   // CR LF, or a lone CR whose next byte starts the next line
       char next = 0;
       if (ReadBytes(file, &next, 1) && next != '\n')
-        (void)File.setFilePointer(HandleOf(file), -1, nullptr, FILE_CURRENT);
+        (void)FileCalls.setFilePointer(HandleOf(file), -1, nullptr, FILE_CURRENT);
       break;
     }
     used += 1;
@@ -142,13 +143,13 @@ runtime::Text ReadLine(UnbufferedTextFile& file) {
 }
 
 void Close(UnbufferedTextFile& file) {
-  if (file.handle != nullptr) (void)File.closeHandle(HandleOf(file));
+  if (file.handle != nullptr) (void)FileCalls.closeHandle(HandleOf(file));
   file.handle = nullptr;
 }
 
 bool ForceDelete(const wchar_t* name) {
-  (void)File.setFileAttributes(name, FILE_ATTRIBUTE_NORMAL);
-  return File.deleteFile(name) != 0;
+  (void)FileCalls.setFileAttributes(name, FILE_ATTRIBUTE_NORMAL);
+  return FileCalls.deleteFile(name) != 0;
 }
 
 void DeleteWhileItSucceeds(const wchar_t* name) {
