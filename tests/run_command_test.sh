@@ -5,7 +5,7 @@
 # among them: each case is refused in one line with exit code 2 before anything is installed and with
 # nothing changed on disk, or accepted and carried through CSV, table and exit code unchanged. Then
 # the table's figures and the arguments, as literal facts.
-# FERRULON_NAMES=SEED replays one case; FIRST:COUNT runs COUNT from FIRST (default 1:80).
+# FERRULON_NAMES=SEED replays one case; FIRST:COUNT runs COUNT from FIRST (default 1:60).
 # usage: run_command_test.sh REPOSITORY
 set -uo pipefail
 export LC_ALL=C.UTF-8
@@ -131,7 +131,7 @@ carried() {
   [ $status = $code ] || fail "seed $1: exit code $status for the runs, not $code"
 }
 
-range=${FERRULON_NAMES:-1:80}
+range=${FERRULON_NAMES:-1:60}
 first=${range%%:*} count=1
 [[ $range == *:* ]] && count=${range#*:}
 for ((seed = first; seed < first + count; seed++)); do one_case "$seed"; done
