@@ -72,8 +72,8 @@ interrupt() {
 
 Xvfb :77 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 window_xvfb=$! window_display=:77
+trap 'kill "$window_xvfb" 2>/dev/null; rm -rf "$camp"' EXIT
 for ((seed = first; seed < first + count; seed++)); do interrupt "$seed"; done
-kill "$window_xvfb"
 
 # Two headless runs from one checkout, started together.
 seed=two
