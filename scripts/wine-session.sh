@@ -34,7 +34,7 @@ session_note() { printf '%s\0%s\0' "$1" "$2" >>"$SESSION_DIR/made"; }   # KIND P
 session_up() {
   wine_tools
   export WINEPREFIX=$1
-  SESSION_DIR=$1.session SESSION_MODE=$2
+  SESSION_DIR=$1.session
   session_down
   mkdir -p -- "$SESSION_DIR"
   : >"$SESSION_DIR/made"
