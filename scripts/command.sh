@@ -66,21 +66,33 @@ command_stop_children() {
 }
 
 # One command at a time for one purpose in a build tree ("demo": the headless runs, say): a second
-# is refused in one line. A lock whose command is gone (killed) is taken over; the same process (a
-# command that exec'd another) keeps it.
+# is refused in one line. The lock names its holder by process number and start time, so that a lock
+# whose command is gone (killed) is taken over even when its number now belongs to another process;
+# the same process (a command that exec'd another) keeps it.
 command_lock() {
-  local lock=$1/.lock-$2 holder=""
+  local lock=$1/.lock-$2 holder="" me
+  me=$(command_process "$$")
   mkdir -p -- "$1"
   if ! mkdir -- "$lock" 2>/dev/null; then
-    for _ in $(seq 20); do read -r holder <"$lock/pid" 2>/dev/null && break; sleep 0.1; done   # a starter writes it at once
-    if [ "$holder" != $$ ]; then
-      if [ -n "$holder" ] && kill -0 "$holder" 2>/dev/null; then
-        refuse "another $2 command (process $holder) is using $1; wait for it to end, or set FERRULON_BUILD to another folder"
+    for _ in $(seq 20); do read -r holder <"$lock/holder" 2>/dev/null && break; sleep 0.1; done   # a starter writes it at once
+    if [ "$holder" != "$me" ]; then
+      if [ -n "$holder" ] && [ "$(command_process "${holder%% *}")" = "$holder" ]; then
+        refuse "another $2 command (process ${holder%% *}) is using $1; wait for it to end, or set FERRULON_BUILD to another folder"
       fi
       rm -rf -- "$lock"
       mkdir -- "$lock" 2>/dev/null || refuse "another $2 command is starting in $1 at this moment"
     fi
   fi
-  echo $$ >"$lock/pid"
+  echo "$me" >"$lock/holder"
   command_on_exit rm -rf -- "$lock"
+}
+
+# "PID STARTTIME" of a live process (its start in clock ticks since boot, the 22nd field of its stat),
+# nothing for one that is gone: two processes never share both.
+command_process() {
+  local stat
+  stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 0
+  stat=${stat##*) }   # past the command's name, which may hold spaces and parentheses
+  set -- "$1" $stat
+  echo "$1 ${21}"
 }

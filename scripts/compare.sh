@@ -65,6 +65,21 @@ compare_out_check() {
   return 1
 }
 
+# Makes the results folder, a new one of this run's own, so that no file that was there is changed,
+# and prints its path: WANT itself when it is not there yet, else a new folder in it named by the date
+# and time. Says in one line why it cannot, and fails.
+compare_results_folder() {
+  local want=$1 stamp out n=1
+  mkdir -p -- "${want%/*}" 2>/dev/null || true
+  if mkdir -- "$want" 2>/dev/null; then printf '%s\n' "$want"; return 0; fi
+  stamp=$(date +%Y-%m-%d-%H%M%S) out=$want/$stamp
+  until [ -d "$want" ] && mkdir -- "$out" 2>/dev/null; do
+    n=$((n + 1)) out=$want/$stamp-$n
+    [ "$n" -le 20 ] && [ -d "$want" ] || { echo "refused: the results folder $want cannot be made, nor a new folder in it" >&2; return 1; }
+  done
+  printf '%s\n' "$out"
+}
+
 # One CSV line of the given fields: a field holding a comma, a double quote or a line break is
 # quoted, its double quotes doubled (mount options mostly hold commas).
 compare_csv_line() {

@@ -23,27 +23,28 @@ compare_check "$@" || command_end 2
 for exe in app/ferrulon.exe tools/demo/ferrulon_demo.exe; do
   [ -f "$build/$exe" ] || refuse "$build/$exe is not built: bash scripts/run.sh builds it first"
 done
-runs=$COMPARE_RUNS
-out=${COMPARE_OUT_PATH:-$build/results/$(date +%Y-%m-%d-%H%M%S)}
-made_out="" runs_made=0   # the results folder, when this command made it: removed again if no run was made
-log=$(mktemp "${TMPDIR:-/tmp}/ferrulon-demo.XXXXXX") && command_on_exit rm -f -- "$log"
-picture=$(mktemp "${TMPDIR:-/tmp}/ferrulon-demo.XXXXXX") && command_on_exit rm -f -- "$picture"
+runs=$COMPARE_RUNS runs_made=0
 
-# However the measurement ends (Ctrl+C included): Wine's session, the drive links, a test file a run
-# left, the temporary files and the private display go.
-leave_results() { if [ -n "$made_out" ] && [ "$runs_made" = 0 ]; then rm -f -- "$out/runs.csv"; rmdir -- "$out" 2>/dev/null || true; fi; }
+# The results folder is removed again, with its CSV, when no run was made.
+leave_results() { if [ -n "$out" ] && [ "$runs_made" = 0 ]; then rm -f -- "$out/runs.csv"; rmdir -- "$out" 2>/dev/null || true; fi; }
+
+# However the measurement ends (Ctrl+C included): Wine's session, the drive links, the directories of
+# the run's own (with a test file a run left), the temporary files and the private display go.
 step "starting a private X display and Wine"
 command_on_exit session_down
 session_up "$build/wineprefix-demo" demo
 echo "   Xvfb on $DISPLAY"
+scratch=$SESSION_DIR/scratch   # the session removes it, even after a SIGKILL (at the next start)
+mkdir -- "$scratch"
+log=$scratch/log picture=$scratch/window.bmp
 if [ ${#COMPARE_DIRS[@]} -eq 0 ]; then
-  work=$(mktemp -d "${TMPDIR:-/tmp}/ferrulon-demo.XXXXXX")
-  session_note dir "$work"
+  work=$scratch/drive && mkdir -- "$work"
   echo "== no directory given: measuring a temporary one (bash scripts/run.sh DIR measures DIR)"
   COMPARE_DIRS=("$work") USER_DRIVE_PATHS=("$work")
 fi
-[ -d "$out" ] || { mkdir -p -- "$out"; made_out=1; }
+out=""
 command_on_exit leave_results
+out=$(compare_results_folder "${COMPARE_OUT_PATH:-$build/results/$(date +%Y-%m-%d-%H%M%S)}") || command_end 2
 csv="$out/runs.csv"
 echo "$COMPARE_CSV_HEADER" >"$csv"
 total=${#COMPARE_DIRS[@]}
@@ -112,7 +113,9 @@ measure_drive() {
   done
   if [ -s "$picture" ]; then
     name=$(basename -- "$dir") && name=${name//[^A-Za-z0-9._-]/_}
-    if ! convert "$picture" "$out/window-$index-$name.png"; then
+    # Converted between paths of our own with the formats named, so that no character of a name
+    # reads to ImageMagick as a format, a frame or a pattern.
+    if ! convert "bmp:$picture" "png:$scratch/window.png" || ! mv -- "$scratch/window.png" "$out/window-$index-$name.png"; then
       echo "   the picture of the window could not be kept"
     elif [ -n "$shot" ] && [ "$index" = 1 ]; then
       mkdir -p -- "$(dirname -- "$shot")" && cp -- "$out/window-$index-$name.png" "$shot" && echo "== the window: $shot"

@@ -1,15 +1,20 @@
 # Sourced by the run and demo commands: the user's own directories (a USB stick's mount point, a
 # disk, any directory) checked before anything is installed or built, described, and Wine's
-# complaints about them kept off the terminal. The Wine session maps them (session_map_dirs).
+# complaints about them kept off the terminal. The Wine session maps a directory of the run's own in
+# each (session_map_dirs).
 
 # The window offers seven drives, and c: is always one of them.
 USER_DRIVES_MAX=6
 USER_DRIVE_PATHS=()   # each directory given, resolved, in the order given (set by user_drives_check)
 
-# Says in one line why the first DIR that cannot be measured safely is refused, and fails; nothing is
-# changed. A name is measured as given otherwise (spaces, Chinese, a leading dash, links).
+# Says in one line why the first DIR that cannot be measured is refused, and fails; nothing is
+# changed. The program never sees DIR itself but a new directory of the run's own in it
+# (session_map_dirs), so no file already in DIR, nor one that appears there, can be reached: these
+# checks are for the names to travel unchanged through the CSV, the table and the chart, and for a
+# clear word before anything is installed. Any other name is measured as given (spaces, Chinese, a
+# leading dash, links).
 user_drives_check() {
-  local dir real held
+  local dir real
   local -A given=()
   USER_DRIVE_PATHS=()
   for dir in "$@"; do
@@ -25,8 +30,8 @@ user_drives_check() {
       echo "refused: $dir leads to $(printf '%q' "$real"), which holds a control character" >&2
     elif [ ! -w "$dir" ] || [ ! -x "$dir" ] || [ ! -r "$dir" ]; then
       echo "refused: $dir is not writable (a read-only medium, or no permission): the benchmark writes its test file there" >&2
-    elif held=$(user_drive_test_file "$real"); then
-      echo "refused: $dir already holds $held, which Windows takes for tfile.frl whatever its case: the benchmark would overwrite and delete it; move it away first" >&2
+    elif [ "$(printf '%s' "$real" | wc -c)" -gt $((4095 - ${#USER_DRIVE_OWN_TAIL})) ]; then
+      echo "refused: $dir leads to a path too long for Linux to reach the test file in it (4,095 bytes at most)" >&2
     elif [ -n "${given[$real]:-}" ]; then
       echo "refused: $dir is given twice (as ${given[$real]}); --runs N measures a directory N times" >&2
     else
@@ -37,17 +42,8 @@ user_drives_check() {
     return 1
   done
 }
-
-# The name of DIR's entry that Wine and Windows would open as tfile.frl, whatever its case and kind
-# (a file, a directory, a link); fails when there is none.
-user_drive_test_file() {
-  local entry name
-  for entry in "$1"/*; do
-    name=${entry##*/}
-    if [ "${name^^}" = TFILE.FRL ] && { [ -e "$entry" ] || [ -L "$entry" ]; }; then printf '%s' "$name"; return 0; fi
-  done
-  return 1
-}
+USER_DRIVE_OWN=ferrulon-run.XXXXXX   # the name of a directory of the run's own (mktemp's template)
+USER_DRIVE_OWN_TAIL=/$USER_DRIVE_OWN/tfile.frl   # what a run adds to a directory's path
 
 # Says in one line that more directories were given than the window can offer, and fails.
 user_drives_fit() {

@@ -142,37 +142,54 @@ session_test_drives() {
 }
 
 # A user's directories (each already checked, and resolved), from d: on in the order given, in place of
-# the ones mapped before; says which is which. Sets SESSION_LETTERS in the same order.
+# the ones mapped before; says which is which. The drive is not the user's directory itself but a new,
+# empty directory of the run's own made in it (the same mount, filesystem and score), so that the
+# program can reach no file of the user's, whatever its name, case or the moment it appears. Sets
+# SESSION_LETTERS in the order given.
 session_map_dirs() {
-  local dir letters=($USER_DRIVE_LETTERS) i=0
+  local dir own letters=($USER_DRIVE_LETTERS) i=0
   SESSION_LETTERS=()
   session_unmap_dirs
   for dir in "$@"; do
-    session_note userdir "$dir"
-    session_link "${letters[i]}" "$dir"
+    own=$(session_own_dir "$dir") || return 1
+    session_link "${letters[i]}" "$own"
     SESSION_LETTERS+=("${letters[i]}")
-    echo "== drive ${letters[i]}: is $dir: $(user_drive_describe "$dir")"
+    echo "== drive ${letters[i]}: is $dir (the run's own directory ${own##*/} in it): $(user_drive_describe "$dir")"
     i=$((i + 1))
   done
 }
 
-# The drive links of a user's directories, and a test file that a run left in one (an interrupted or
-# failed run): none was there before, the check saw to that.
-session_unmap_dirs() {
-  local letter link target
-  for letter in $USER_DRIVE_LETTERS; do
-    link=$WINEPREFIX/dosdevices/$letter:
-    [ -L "$link" ] || continue
-    target=$(readlink -- "$link"; echo x)   # kept whole, should it end in a line break
-    session_remove_test_file "${target%$'\nx'}"
-    rm -f -- "$link"
-  done
+# Makes a new directory of the run's own in DIR and prints its path. mkdir makes it or fails, so it is
+# never one that was there; the session records it by device and inode, so that only that very
+# directory is ever removed (session_remove_own_dir), however the command ended.
+session_own_dir() {
+  local own id
+  own=$(mktemp -d -- "$1/$USER_DRIVE_OWN" 2>&1) ||
+    { echo "== could not make a directory of the run's own in $1: ${own##*: }" >&2; return 1; }
+  id=$(stat -c '%d %i' -- "$own")
+  session_note "own $id" "$own"
+  printf '%s\n' "$own"
 }
-session_remove_test_file() {
-  local dir=$1
-  if [ -f "$dir/tfile.frl" ] && [ ! -L "$dir/tfile.frl" ] && rm -f -- "$dir/tfile.frl"; then
-    echo "== removed the test file tfile.frl that the run left in $dir"
-  fi
+
+# The drive links of a user's directories, and the directories of the run's own behind them (every
+# one the session recorded: one already removed is not there any more).
+session_unmap_dirs() {
+  local letter kind path
+  for letter in $USER_DRIVE_LETTERS; do rm -f -- "$WINEPREFIX/dosdevices/$letter:"; done
+  while IFS= read -r -d '' kind && IFS= read -r -d '' path; do
+    if [[ $kind == "own "* ]]; then session_remove_own_dir "${kind#own }" "$path"; fi
+  done <"$SESSION_DIR/made"
+}
+
+# Removes the directory of the run's own at PATH when it still is the one made (ID: its device and
+# inode): the test file in it, then the directory once empty. Anything else is left where it is, and
+# said; a directory that is no longer that one (a stick mounted in its place, say) is not touched.
+# usage: session_remove_own_dir ID PATH
+session_remove_own_dir() {
+  local own=$2
+  [ -d "$own" ] && [ ! -L "$own" ] && [ "$(stat -c '%d %i' -- "$own")" = "$1" ] || return 0
+  if [ -f "$own/tfile.frl" ] && [ ! -L "$own/tfile.frl" ]; then rm -f -- "$own/tfile.frl"; fi
+  rmdir -- "$own" 2>/dev/null || echo "== left $own: it holds files that are not the benchmark's" >&2
 }
 
 # (Re)starts Wine's session, which reads the drive letters as it starts, detached from our output.
@@ -207,21 +224,39 @@ session_down() {
   local made=${SESSION_DIR:-}/made kind path i
   local -a kinds=() paths=()
   [ -n "${SESSION_DIR:-}" ] && [ -f "$made" ] || return 0
-  if [ -d "$WINEPREFIX" ]; then "$WINESERVER" -k 2>/dev/null || true; "$WINESERVER" -w 2>/dev/null || true; fi
+  if [ -d "$WINEPREFIX" ]; then
+    "$WINESERVER" -k 2>/dev/null || true; "$WINESERVER" -w 2>/dev/null || true
+    session_kill_strays
+  fi
   while IFS= read -r -d '' kind && IFS= read -r -d '' path; do kinds+=("$kind") paths+=("$path"); done <"$made"
   for ((i = ${#kinds[@]} - 1; i >= 0; i--)); do
     path=${paths[i]}
     case ${kinds[i]} in
       link) if [ -L "$path" ]; then rm -f -- "$path"; fi ;;
-      userdir) session_remove_test_file "$path" ;;
+      own\ *) session_remove_own_dir "${kinds[i]#own }" "$path" ;;
       dir) rm -rf --one-file-system -- "$path" ;;
       fs) winfs_down "$path" ;;
       xvfb) session_stop_xvfb "$path" ;;
       winetmp) session_remove_server_dirs "$path" ;;
     esac
   done
+  # Every drive but c: and z: is the session's, recorded or not (Wine may add one of its own).
+  if [ -d "$WINEPREFIX/dosdevices" ]; then
+    find "$WINEPREFIX/dosdevices" -maxdepth 1 -type l -name '?:' ! -name c: ! -name z: -delete
+  fi
+  rm -rf -- "$SESSION_DIR/scratch"
   rm -f -- "$made" "$SESSION_DIR/env" "$SESSION_DIR/display" "$SESSION_DIR/xvfb"
   rmdir -- "$SESSION_DIR" 2>/dev/null || true
+}
+
+# Wine's processes of this prefix that outlived its server (its services, once in a hundred
+# interrupts): each carries the prefix in its environment.
+session_kill_strays() {
+  local environ exe
+  for environ in $(grep -lzxF "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ 2>/dev/null); do
+    exe=$(readlink "${environ%/*}/exe" 2>/dev/null) || continue
+    if [[ ${exe##*/} == wine* ]]; then kill -KILL "${environ//[^0-9]/}" 2>/dev/null || true; fi
+  done
 }
 
 # Ends the Xvfb of PID, and waits for it: only when that process still is one (a PID can be reused).

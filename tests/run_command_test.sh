@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The run command without Wine. Seeded directory names and states (control characters, Chinese,
-# quotes, commas, a leading dash, a test file of any case and kind, links, names given twice, a
-# results folder) through the check, then the CSV, the table and the exit code, a red run planted
-# among them: each case is refused in one line with exit code 2 before anything is installed and with
-# nothing changed on disk, or accepted and carried through CSV, table and exit code unchanged. Then
-# the table's figures and the arguments, as literal facts.
+# The run command without Wine. Seeded directory names and states (control characters, each in turn
+# and anywhere in a name or in the path a link leads to, Chinese, quotes, commas, a leading dash,
+# links, paths too long for the test file, names given twice, a results folder) through the check,
+# then the CSV, the table and the exit code, a red run planted among them: each case is refused in one
+# line with exit code 2 before anything is installed and with nothing changed on disk, or accepted and
+# carried through CSV, table and exit code unchanged. Then the table's figures, the arguments, the
+# demo's result line and the results folder, as literal facts. (What a run does in a directory:
+# command_test.sh.)
 # FERRULON_NAMES=SEED replays one case; FIRST:COUNT runs COUNT from FIRST (default 1:60).
 # usage: run_command_test.sh REPOSITORY
 set -uo pipefail
@@ -25,45 +27,46 @@ width() { printf '%s\n' "$1" | wc -L; }   # columns on a terminal (coreutils', n
 
 pieces=(a stick " " "U盘" "数据 2" -x --runs "'q'" '"' , '$HOME' '`id`' '*' '?' '[a]' '\' é ı tfile.frl . ..)
 controls=($'\n' $'\t' $'\r' $'\001' $'\177' $'\302\205')
-# NAME: 1 to 3 pieces, one time in eight with a control character somewhere, at the end too (kept in
-# a variable: a $( ) would drop a line break at its end).
+# NAME: 1 to 3 pieces, one time in four with a control character somewhere, at the end too (kept in
+# a variable: a $( ) would drop a line break at its end). The control characters are taken in turn,
+# so that every one of them is met, wherever the seeds start.
 name_of() {
   local i
   NAME=""
   for ((i = RANDOM % 3; i >= 0; i--)); do NAME+=${pieces[RANDOM % ${#pieces[@]}]}; done
-  if [ $((RANDOM % 8)) = 0 ]; then i=$((RANDOM % (${#NAME} + 1))); NAME=${NAME:0:i}${controls[RANDOM % ${#controls[@]}]}${NAME:i}; fi
+  if [ $((RANDOM % 4)) = 0 ]; then i=$((RANDOM % (${#NAME} + 1))); NAME=${NAME:0:i}${controls[turn++ % ${#controls[@]}]}${NAME:i}; fi
 }
-# HELD: a name Windows would take for tfile.frl: each letter in either case, an i perhaps dotless.
-# (Every draw is made in this shell: a subshell's RANDOM has a seed of its own.)
-test_file_name() {
-  local c
-  HELD=""
-  for c in t f i l e . f r l; do
-    case $((RANDOM % 3)) in 0) HELD+=$c ;; 1) HELD+=${c^^} ;; 2) [ "$c" = i ] && HELD+=ı || HELD+=$c ;; esac
-  done
+turn=0
+# LONG: a directory (its name relative) whose path is about as long as Linux allows (4,095 bytes);
+# fits is 1 when the test file's path in a directory of the run's own there still fits.
+long_dir() {
+  local length=$((${#PWD} + 1)) part
+  LONG=long$i
+  while [ $((length + ${#LONG})) -lt $((4040 + RANDOM % 40)) ]; do printf -v part '%0200d' 0; LONG+=/$part; done
+  mkdir -p "$LONG" && length=$((length + ${#LONG}))
+  fits=$((length + ${#USER_DRIVE_OWN_TAIL} <= 4095))
 }
 
 # One case: directories in states drawn from SEED, the arguments, and what must happen.
 one_case() {
   RANDOM=$1
-  local case=$work/case given=() bad="" i count=$((RANDOM % 3 + 1)) name status out err
+  local case=$work/case given=() bad="" i count=$((RANDOM % 3 + 1)) name status out err target
   rm -rf "$case" && mkdir "$case" && cd "$case" || return
   for ((i = 0; i < count; i++)); do
     name_of
     name=$i$NAME
-    [[ $name == *[[:cntrl:]]* ]] && bad+="control "
     case $((RANDOM % 20)) in
       0) : >"$name"; bad+="file " ;;
       1) bad+="missing " ;;
       2) ln -s "gone$i" "$name"; bad+="dangling " ;;
-      3) test_file_name; mkdir "$name" && : >"$name/$HELD"; bad+="testfile " ;;
-      4) test_file_name; mkdir -p "$name/$HELD"; bad+="testfile " ;;
-      5) test_file_name; mkdir "$name" && ln -s nowhere "$name/$HELD"; bad+="testfile " ;;
+      3) target=dir$i${controls[turn++ % ${#controls[@]}]} && mkdir "$target" && ln -s "$target" "$name"; bad+="leads-to-control " ;;
+      4) long_dir; name=$LONG; [ "$fits" = 1 ] || bad+="long " ;;
+      5) mkdir "$name" && : >"$name/TFILE.FRL" && mkdir "$name/tfile.frl.bak" ;;
       6) if [ $i -gt 0 ]; then name=./${given[RANDOM % i]}; bad+="twice "; else mkdir "$name"; fi ;;
       7 | 8) mkdir "dir$i" && ln -s "dir$i" "$name" ;;
-      9 | 10) mkdir "$name" && : >"$name/tfile.frl.bak" && : >"$name/xtfile.frl" && mkdir "$name/tfile" ;;
       *) mkdir "$name" ;;
     esac
+    [[ $name == *[[:cntrl:]]* ]] && bad+="control "
     given+=("$name")
   done
   out=()
@@ -162,15 +165,37 @@ expect "two runs: the median between them, rounded half up; one run: no spread" 
 # The arguments: anywhere, the last of a repeated one, "--" before a name like an option; refusals.
 parsed() { compare_args "$@" 2>&1 && echo "runs $COMPARE_RUNS, out '$COMPARE_OUT', options '$COMPARE_OPTIONS', dirs ${COMPARE_DIRS[*]}"; }
 whole="give a whole number from 1 to 20" usage="(usage: bash scripts/run.sh [--runs N] [--out DIR] [DIR ...])"
-expect "arguments" "$(parsed a --runs 2 --out=r --runs 3 b -- -c; parsed a
+expect "arguments" "$(parsed a --runs 2 --out=r --runs 3 b -- -c; parsed a; parsed --runs 20 --out x a; parsed --runs=01 a
                       parsed --runs 0 a; parsed --runs=21 a; parsed --runs 2x a; parsed a --runs; parsed --run 3 a)" \
 "runs 3, out 'r', options ' --runs --out', dirs a b -c
 runs 1, out '', options '', dirs a
+runs 20, out 'x', options ' --runs --out', dirs a
+runs 1, out '', options ' --runs', dirs a
 refused: --runs 0: $whole
 refused: --runs 21: $whole
 refused: --runs 2x: $whole
 refused: --runs needs a value $usage
 refused: unknown option --run $usage"
+
+# The demo's last result line counts only when its exit code bears it out.
+results=""
+for code in 0 1 2; do
+  for line in "result: green 1234" $'result: green 1234\r' "result: green 12x" "result: red" "result: none" "result: green" ""; do
+    printf 'pass 50 done\n%s\n' "$line" >"$work/log"
+    compare_read_result "$work/log" "$code"
+    results+="$code ${line%$'\r'}: $RESULT_VERDICT $RESULT_SCORE"$'\n'
+  done
+done
+expect "result lines" "$(grep -v ': none $' <<<"$results")" "0 result: green 1234: green 1234
+0 result: green 1234: green 1234
+1 result: red: red "
+
+# The results folder: a new one of the run's own, never one that was there.
+mkdir -p "$work/res/old" && echo kept >"$work/res/old/runs.csv" && : >"$work/res/file"
+made=$(compare_results_folder "$work/res/new") && made+=" $(compare_results_folder "$work/res/old")"
+expect "results folders" "${made//$work\/res\//}|$(cat "$work/res/old/runs.csv")|$(compare_results_folder "$work/res/file/x" 2>&1)" \
+  "new old/$(date +%Y-%m-%d-%H%M)${made##*/old/$(date +%Y-%m-%d-%H%M)}|kept|refused: the results folder $work/res/file/x cannot be made, nor a new folder in it"
+[ -z "$(find "$work/res/new" "$work/res/old/"*-* -mindepth 1)" ] || fail "a new results folder is not empty"
 
 echo "$failures failed"
 [ "$failures" -eq 0 ]

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The headless measurement end to end, in the tests' Wine session (through wine-run --): two
-# directories, two runs asked of each. The fault library flips a byte in the first read-back of
-# every run: each directory's first run ends red, its second is skipped and the command goes on.
-# Then a SIGTERM in the middle of a run: exit 143 within seconds, and nothing left behind.
+# directories, two runs asked of each, the second holding a user's tfile.frl from the start and
+# another test file of the user's arriving while the first is measured: both are left as they were.
+# The fault library flips a byte in the first read-back of every run: each directory's first run ends
+# red, its second is skipped and the command goes on. Then a SIGTERM in the middle of a run: exit 143
+# within seconds, and nothing left behind.
 # (run_command_test.sh checks names, CSV, table and exit codes without Wine.)
 # usage: compare-drives.sh REPOSITORY BUILD   (through ctest, which preloads the fault library)
 set -euo pipefail
@@ -16,16 +18,23 @@ export TMPDIR=$work/tmp
 prefix=$build/wineprefix-demo
 failed=0
 check() { eval "$2" || { echo "FAILED: $1"; failed=1; }; }
-# What a measurement leaves: nothing but its results.
+# What a measurement leaves: nothing but its results; the user's files as they were.
 nothing_left() {
-  local links=("$prefix"/dosdevices/[d-y]:)
-  check "$1: no drive link, session record, temporary file or test file left (links: ${links[*]}; temporary: $(ls -A "$work/tmp"))" \
-    '[ ! -e "${links[0]}" ] && [ ! -L "${links[0]}" ] && [ ! -e "$prefix.session" ] && [ -z "$(ls -A "$work/tmp")" ] &&
-     [ ! -e "$work/a/tfile.frl" ] && [ ! -e "$work/b/tfile.frl" ]'
+  local links=("$prefix"/dosdevices/[d-y]:) left
+  left=$(find "$work/tmp" "$work/a" "$work/b" -mindepth 1 ! -name tfile.frl ! -name TFILE.FRL)
+  check "$1: no drive link, session record, temporary file or directory of the run's own left (links: ${links[*]}; left: $left)" \
+    '[ ! -e "${links[0]}" ] && [ ! -L "${links[0]}" ] && [ ! -e "$prefix.session" ] && [ -z "$left" ]'
+  check "$1: the user's test files in b as they were" '[ "$(cd "$work/b" && md5sum -- tfile.frl TFILE.FRL)" = "$users" ]'
 }
 
 status=0
-bash "$root/scripts/demo.sh" --runs 2 --out "$work/out" "$work/a" "$work/b" >"$work/output" 2>&1 || status=$?
+echo "the user's" >"$work/b/tfile.frl"
+bash "$root/scripts/demo.sh" --runs 2 --out "$work/out" "$work/a" "$work/b" >"$work/output" 2>&1 &
+demo=$!
+for _ in $(seq 300); do compgen -G "$work/a/ferrulon-run.*/tfile.frl" >/dev/null && break; sleep 0.1; done
+echo arrived >"$work/b/TFILE.FRL"   # while a is measured, before b's turn
+users=$(cd "$work/b" && md5sum -- tfile.frl TFILE.FRL)
+wait "$demo" || status=$?
 cat "$work/output"
 check "exit code 1, for a run ended red (was $status)" '[ $status = 1 ]'
 # time,directory,device,filesystem,"mount options",run,verdict,score
@@ -45,7 +54,7 @@ nothing_left "after the runs"
 : >"$FERRULON_DRIVE_BASE/faults.settings"
 bash "$root/scripts/demo.sh" --out "$work/stopped" "$work/a" >"$work/output" 2>&1 &
 demo=$!
-for _ in $(seq 300); do [ -e "$work/a/tfile.frl" ] && break; sleep 0.1; done
+for _ in $(seq 300); do compgen -G "$work/a/ferrulon-run.*/tfile.frl" >/dev/null && break; sleep 0.1; done
 read -r xvfb <"$prefix.session/xvfb" || xvfb=""
 kill -TERM "$demo"
 begun=$SECONDS status=0

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# What the commands share, without Wine or a display. Seeded user's directories (files, links and
+# test files of any case) mapped as drives: each drive is a new, empty directory of the run's own; a
+# test file written through it, and files of the user's appearing before, during and after the run,
+# whatever the seed; then the session ends, normally or killed with a stick mounted in its place
+# before the next start: the user's directories byte for byte as they were, nothing of the run's left,
+# and a stranger's directory of the same name untouched. Then the lock (a live holder refuses in one
+# line with exit code 2; a killed one's lock is taken over, even when its number is another's now)
+# and an interrupted command, whose children and grandchildren go.
+# FERRULON_OWN_DIRS=SEED replays one case; FIRST:COUNT runs COUNT from FIRST (default 1:30).
+# usage: command_test.sh REPOSITORY
+set -uo pipefail
+export LC_ALL=C.UTF-8
+root=$1 failures=0
+for file in command user-drives wine-session; do source "$root/scripts/$file.sh"; done
+work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+# Every entry below DIR but the run's own (by path), its kind, size, link, mode and content.
+snapshot() {
+  (cd "$1" && find . -path "./${2:-none}" -prune -o -printf '%p %y %l %m\n' -type f -exec md5sum {} + | sort)
+}
+
+# HELD: a name Windows would take for tfile.frl: each letter in either case.
+test_file_name() { local c; HELD=""; for c in t f i l e . f r l; do ((RANDOM % 2)) && HELD+=$c || HELD+=${c^^}; done; }
+# Something of the user's in DIR: a file (a test file perhaps), a folder, a link.
+user_entry() {
+  local name=u$RANDOM
+  ((RANDOM % 2)) && { test_file_name; name=$HELD; }
+  case $((RANDOM % 3)) in
+    0) rm -rf "${1:?}/$name"; printf 'user %s\n' "$RANDOM" >"$1/$name" ;;
+    1) mkdir -p "$1/$name" && printf 'inner %s\n' "$RANDOM" >"$1/$name/tfile.frl" ;;
+    2) rm -rf "${1:?}/$name"; ln -s "../elsewhere/$RANDOM" "$1/$name" ;;
+  esac
+}
+
+# usage: session_case SEED   (how many directories, their files, when files appear, how it ends)
+session_case() {
+  RANDOM=$1
+  local case=$work/s$1 dirs=() i j n=$((RANDOM % 4 + 1)) ending=$((RANDOM % 3)) own link id before=() left
+  mkdir -p "$case/prefix/dosdevices" "$case/prefix.session"
+  for ((i = 0; i < n; i++)); do
+    dirs+=("$case/d$i") && mkdir "$case/d$i"
+    for ((j = RANDOM % 4; j > 0; j--)); do user_entry "$case/d$i"; done
+  done
+  export WINEPREFIX=$case/prefix WINESERVER=true SESSION_DIR=$case/prefix.session
+  : >"$SESSION_DIR/made"
+  session_map_dirs "${dirs[@]}" >/dev/null || { fail "seed $1: the directories could not be mapped"; return; }
+  for ((i = 0; i < n; i++)); do
+    link=$WINEPREFIX/dosdevices/${SESSION_LETTERS[i]}: own=$(readlink "$link")
+    [[ $own == "${dirs[i]}"/ferrulon-run.?????? ]] && [ -d "$own" ] && [ -z "$(ls -A "$own")" ] ||
+      fail "seed $1: drive ${SESSION_LETTERS[i]}: is not a new, empty directory in ${dirs[i]}: $own"
+    ((RANDOM % 2)) && user_entry "${dirs[i]}"                      # a file of the user's appears mid-run
+    printf 'line %s\r\n' {1..9} >"$link/tfile.frl"                  # the program writes through its drive
+    before+=("$(snapshot "${dirs[i]}" "${own##*/}")")
+  done
+  if [ "$ending" = 0 ]; then
+    session_unmap_dirs && session_down
+  else   # killed; the next start finds what it left, and a stick mounted in its place when ending is 2
+    if [ "$ending" = 2 ]; then
+      own=$(readlink "$WINEPREFIX/dosdevices/d:")
+      mv "${dirs[0]}" "$case/stick-away" && mkdir -p "$own" && printf 'a stranger\n' >"$own/tfile.frl"
+      before[0]=$(snapshot "${dirs[0]}")
+    fi
+    SESSION_DIR=$case/prefix.session session_down
+  fi
+  for ((i = 0; i < n; i++)); do
+    [ "$(snapshot "${dirs[i]}")" = "${before[i]}" ] || { fail "seed $1 (ending $ending): ${dirs[i]} changed:"; diff <(echo "${before[i]}") <(snapshot "${dirs[i]}") | sed 's/^/  /'; }
+  done
+  left=$(ls -A "$case/prefix/dosdevices"; for ((i = ending == 2; i < n; i++)); do ls -d "${dirs[i]}"/ferrulon-run.* 2>/dev/null; done)
+  [ -z "$left" ] && [ ! -e "$SESSION_DIR" ] || fail "seed $1 (ending $ending): left behind: $left"
+  rm -rf "$case"
+}
+
+range=${FERRULON_OWN_DIRS:-1:30}
+first=${range%%:*} count=1
+[[ $range == *:* ]] && count=${range#*:}
+for ((seed = first; seed < first + count; seed++)); do session_case "$seed"; done
+unset WINEPREFIX WINESERVER SESSION_DIR
+
+# The lock: one line and exit code 2 while its holder lives; taken over when the holder is gone, or
+# when its number now belongs to another process; kept by the same process.
+locked() {
+  bash -c 'source "$0/scripts/command.sh"; command_begin; command_lock "$1" demo; echo taken; "${@:2}"' "$root" "$work/b" "$@" 2>&1
+  echo "exit $?"
+}
+sleep 30 & other=$!
+expect_lock() { [ "$2" = "$3" ] || fail "lock, $1: $(tr '\n' '|' <<<"$2")"; }
+expect_lock "free" "$(locked cat "$work/b/.lock-demo/holder" | sed 's/^[0-9]* [0-9]*$/holder/')" $'taken\nholder\nexit 0'
+expect_lock "released" "$(ls -A "$work/b")" ""
+mkdir -p "$work/b/.lock-demo" && command_process "$other" >"$work/b/.lock-demo/holder"
+expect_lock "live holder" "$(locked)" "refused: another demo command (process $other) is using $work/b; wait for it to end, or set FERRULON_BUILD to another folder
+exit 2"
+echo "$other 1" >"$work/b/.lock-demo/holder"
+expect_lock "number reused" "$(locked)" $'taken\nexit 0'
+mkdir -p "$work/b/.lock-demo" && echo 999999 1 >"$work/b/.lock-demo/holder"
+expect_lock "holder gone" "$(locked)" $'taken\nexit 0'
+expect_lock "an exec keeps it" "$(locked exec bash -c "source '$root/scripts/command.sh'; command_begin; command_lock '$work/b' demo; echo kept")" $'taken\nkept\nexit 0'
+kill "$other"
+
+# An interrupted command: its exit code, and no child or grandchild left.
+for signal in TERM:143 HUP:129; do   # (SIGINT: a background job here ignores it; the interrupt campaign sends it)
+  bash -c "source '$root/scripts/command.sh'; command_begin; bash -c 'sleep 300 & echo \$! >$work/grandchild; wait' & wait" 2>/dev/null &
+  command=$!
+  for _ in $(seq 50); do [ -s "$work/grandchild" ] && break; sleep 0.1; done
+  kill -"${signal%:*}" "$command"
+  wait "$command"
+  status=$?
+  read -r grandchild <"$work/grandchild" && rm "$work/grandchild"
+  [ "$status" = "${signal#*:}" ] && ! kill -0 "$grandchild" 2>/dev/null || fail "SIG${signal%:*}: exit code $status, grandchild left: $(ps -o pid=,cmd= -p "$grandchild")"
+done
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
