@@ -40,11 +40,14 @@ turn=0
 # LONG: a directory (its name relative) whose path is about as long as Linux allows (4,095 bytes);
 # fits is 1 when the test file's path in a directory of the run's own there still fits.
 long_dir() {
-  local length=$((${#PWD} + 1)) part
-  LONG=long$i
-  while [ $((length + ${#LONG})) -lt $((4040 + RANDOM % 40)) ]; do printf -v part '%0200d' 0; LONG+=/$part; done
-  mkdir -p "$LONG" && length=$((length + ${#LONG}))
-  fits=$((length + ${#USER_DRIVE_OWN_TAIL} <= 4095))
+  local left=$((4040 + RANDOM % 40 - ${#PWD} - 1)) part
+  LONG=long$i left=$((left - ${#LONG}))
+  while [ "$left" -gt 1 ]; do
+    part=$((left > 201 ? 200 : left - 1)) && printf -v part "%0${part}d" 0
+    LONG+=/$part left=$((left - ${#part} - 1))
+  done
+  mkdir -p "$LONG"
+  fits=$((${#PWD} + 1 + ${#LONG} + ${#USER_DRIVE_OWN_TAIL} <= 4095))
 }
 
 # One case: directories in states drawn from SEED, the arguments, and what must happen.
@@ -59,7 +62,7 @@ one_case() {
       0) : >"$name"; bad+="file " ;;
       1) bad+="missing " ;;
       2) ln -s "gone$i" "$name"; bad+="dangling " ;;
-      3) target=dir$i${controls[turn++ % ${#controls[@]}]} && mkdir "$target" && ln -s "$target" "$name"; bad+="leads-to-control " ;;
+      3 | 12) target=dir$i$'\n' && mkdir "$target" && ln -s "$target" "$name"; bad+="leads-to-control " ;;
       4) long_dir; name=$LONG; [ "$fits" = 1 ] || bad+="long " ;;
       5) mkdir "$name" && : >"$name/TFILE.FRL" && mkdir "$name/tfile.frl.bak" ;;
       6) if [ $i -gt 0 ]; then name=./${given[RANDOM % i]}; bad+="twice "; else mkdir "$name"; fi ;;
