@@ -194,6 +194,7 @@ compare_table() {
         print line
       }
       print "scores in ms per pass, lower is better; spread = (worst - best) / median"
+      print "each run wrote only in a new directory of its own inside the directory named (the same device, filesystem and mount)"
     }'
 }
 

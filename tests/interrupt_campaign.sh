@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Seeded interrupts of the test, run (headless and with a window) and demo commands, outside the
 # test command (minutes each): the seed draws the command, the moment and the signal (Ctrl+C, as
-# SIGINT to the process group, or SIGTERM to the command alone). Each must exit with 130 or 143 (or
-# its own code, had it ended first) and leave nothing: no process, mount, loop device, drive link,
-# session record, lock, temporary file or test file. Then two headless runs started together: both
-# finish with their own results, or the second is refused in one line.
+# SIGINT to the process group, SIGTERM to the command alone, or SIGKILL to the whole group followed by
+# the next start, interrupted in its turn, sometimes with another stick mounted where the killed run
+# measured, holding a user's tfile.frl in a directory of the same name). Each must exit with 130 or
+# 143 (or its own code, had it ended first) and leave nothing: no process, mount, loop device, drive
+# link, session record, lock, temporary file, directory of the run's own or test file; the user's
+# file on the other stick as it was. Then two headless runs started together: both finish with their
+# own results, or the second is refused in one line.
 # usage: bash tests/interrupt_campaign.sh [FIRST:COUNT]   (default 1:12; the build tree must be built)
 set -uo pipefail -m   # -m: each command in a process group of its own, with Ctrl+C not ignored, as from a terminal
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,6 +32,23 @@ leftovers() {
   find "$camp/$1/tmp" "$camp/$1/shm" "$camp/$1/dir" -mindepth 1 -printf 'left %p\n'
 }
 
+# Another stick at DIR of SEED, holding a user's tfile.frl in a directory named as the killed run's
+# own (the killed run's own directory, if it made one, is out of reach under it).
+stick() {
+  local own
+  own=$(find "$camp/$1/dir" -maxdepth 1 -name 'ferrulon-run.*' -printf '%f\n') && [ -n "$own" ] || own=ferrulon-run.none
+  mount -t tmpfs stick "$camp/$1/dir" && mkdir "$camp/$1/dir/$own" && echo "the user's" >"$camp/$1/dir/$own/tfile.frl" &&
+    echo "$own" >"$camp/$1/stick"
+}
+# The user's file on the other stick as it was; the stick taken away again, and the killed run's own
+# directory under it (the next start could not reach it) removed by hand.
+unstick() {
+  local own
+  read -r own <"$camp/$1/stick"
+  [ "$(cat "$camp/$1/dir/$own/tfile.frl" 2>/dev/null)" = "the user's" ] || fail "the user's file on the other stick was changed"
+  umount "$camp/$1/dir" && rm -rf "${camp:?}/$1/dir/$own" "$camp/$1/stick"
+}
+
 # usage: interrupt SEED   (draws the command, moment and signal from SEED)
 interrupt() {
   local seed=$1 kind moment signal status begun pid out=$camp/$1/out
@@ -40,8 +60,9 @@ interrupt() {
     2) kind=window moment=$((RANDOM % 20)) ;;
     3) kind=demo moment=$((RANDOM % 30)) ;;
   esac
-  signal=TERM
-  if [ $((RANDOM % 2)) = 0 ]; then signal=INT; fi   # drawn here: a subshell would draw from a seed of its own
+  signal=TERM   # drawn here: a subshell would draw from a seed of its own
+  case $((RANDOM % 3)) in 0) signal=INT ;; 1) [ "$kind" = test ] || signal=KILL ;; esac
+  local remount=$((RANDOM % 2))
   local command=(bash "$root/scripts/demo.sh" --out "$out" "$camp/$seed/dir")
   case $kind in
     test) command=(bash "$root/scripts/test.sh") ;;
@@ -52,9 +73,20 @@ interrupt() {
     "${command[@]}" >"$camp/$seed.log" 2>&1 </dev/null &
   pid=$!
   sleep "$moment"
+  if [ "$signal" = KILL ]; then
+    kill -KILL -- "-$pid" 2>/dev/null
+    wait "$pid"
+    echo "seed $seed: $kind, SIGKILL after $moment s$([ "$remount" = 1 ] && echo ", another stick mounted in its place"); the next start:"
+    [ "$remount" = 1 ] && stick "$seed"
+    env FERRULON_CAMPAIGN="$camp/$seed" TMPDIR="$camp/$seed/tmp" FERRULON_DRIVE_PARENT="$camp/$seed/shm" \
+      "${command[@]}" >"$camp/$seed.log" 2>&1 </dev/null &
+    pid=$! signal=INT
+    sleep 12
+  fi
   if [ "$signal" = INT ]; then kill -INT -- "-$pid" 2>/dev/null; else kill -TERM "$pid" 2>/dev/null; fi
   begun=$SECONDS status=0
   wait "$pid" || status=$?
+  [ "$remount" != 1 ] || [ ! -e "$camp/$seed/stick" ] || unstick "$seed"
   local took=$((SECONDS - begun)) left
   [ "$took" -le "$slowest" ] || slowest=$took
   echo "seed $seed: $kind, $signal after $moment s: exit code $status, $took s later"

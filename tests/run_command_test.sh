@@ -159,7 +159,8 @@ expect "table: median, best, worst, spread; FAILED and NO SCORE rows without fig
 /m/one     /dev/sdb1  vfat        1 of 3  NO SCORE       -      -      -       -  rw,flush
 /m/red     /dev/sdb1  vfat        2 of 3  FAILED         -      -      -       -  rw,flush
 /m/gone    /dev/sdb1  vfat        1 of 3  NO SCORE       -      -      -       -  rw,flush
-scores in ms per pass, lower is better; spread = (worst - best) / median"
+scores in ms per pass, lower is better; spread = (worst - best) / median
+each run wrote only in a new directory of its own inside the directory named (the same device, filesystem and mount)"
 expect "two runs: the median between them, rounded half up; one run: no spread" \
   "$(compare_table "$work/runs.csv" 2 | sed -n 3p; compare_table "$work/runs.csv" 1 | sed -n 4p)" \
 "/m/even    /dev/sdb1  vfat        2 of 2  green      1,001    999  1,002   0.3 %  rw,flush

@@ -45,7 +45,7 @@ b 1,red," ]'
 for dir in a b; do
   check "$dir: its table row" 'grep -Eq "^$work/$dir +[^ ]+ +[^ ]+ +1 of 2 +FAILED +- +- +- +- +" "$work/out/table.txt"'
 done
-check "the table on the terminal too, the chart and both windows" '[ "$(grep -cxFf "$work/out/table.txt" "$work/output")" = 4 ] &&
+check "the table on the terminal too, the chart and both windows" '[ "$(grep -cxFf "$work/out/table.txt" "$work/output")" = 5 ] &&
   [ "$(head -c 4 "$work/out/scores.png" | tail -c 3)" = PNG ] && [ -s "$work/out/window-1-a.png" ] && [ -s "$work/out/window-2-b.png" ]'
 nothing_left "after the runs"
 
