@@ -23,10 +23,7 @@ compare_check "$@" || command_end 2
 for exe in app/ferrulon.exe tools/demo/ferrulon_demo.exe; do
   [ -f "$build/$exe" ] || refuse "$build/$exe is not built: bash scripts/run.sh builds it first"
 done
-runs=$COMPARE_RUNS runs_made=0
-
-# The results folder is removed again, with its CSV, when no run was made.
-leave_results() { if [ -n "$out" ] && [ "$runs_made" = 0 ]; then rm -f -- "$out/runs.csv"; rmdir -- "$out" 2>/dev/null || true; fi; }
+runs=$COMPARE_RUNS
 
 # However the measurement ends (Ctrl+C included): Wine's session, the drive links, the directories of
 # the run's own (with a test file a run left), the temporary files and the private display go.
@@ -42,9 +39,10 @@ if [ ${#COMPARE_DIRS[@]} -eq 0 ]; then
   echo "== no directory given: measuring a temporary one (bash scripts/run.sh DIR measures DIR)"
   COMPARE_DIRS=("$work") USER_DRIVE_PATHS=("$work")
 fi
-out=""
-command_on_exit leave_results
+# The results folder, recorded by the session: removed again, however the command ends (a SIGKILL:
+# at the next start), while no run was finished in it.
 out=$(compare_results_folder "${COMPARE_OUT_PATH:-$build/results/$(date +%Y-%m-%d-%H%M%S)}") || command_end 2
+session_note "results $(stat -c '%d %i' -- "$out")" "$out"
 csv="$out/runs.csv"
 echo "$COMPARE_CSV_HEADER" >"$csv"
 total=${#COMPARE_DIRS[@]}
@@ -95,7 +93,6 @@ measure_drive() {
     run_step demo_one "$letter" "$picture" || status=$?
     compare_read_result "$log" "$status"
     compare_csv_line "$started" "$dir" "$device" "$fstype" "$options" "$run" "$RESULT_VERDICT" "$RESULT_SCORE" >>"$csv"
-    runs_made=$((runs_made + 1))
     skipped=
     if [ "$run" -lt "$runs" ]; then skipped="; its remaining runs are skipped"; fi
     case $RESULT_VERDICT in

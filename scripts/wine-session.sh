@@ -187,10 +187,24 @@ session_unmap_dirs() {
 # usage: session_remove_own_dir ID PATH
 session_remove_own_dir() {
   local own=$2
-  [ -d "$own" ] && [ ! -L "$own" ] && [ "$(stat -c '%d %i' -- "$own")" = "$1" ] || return 0
+  session_made_it "$1" "$own" || return 0
   if [ -f "$own/tfile.frl" ] && [ ! -L "$own/tfile.frl" ]; then rm -f -- "$own/tfile.frl"; fi
   rmdir -- "$own" 2>/dev/null || echo "== left $own: it holds files that are not the benchmark's" >&2
 }
+
+# Removes the results folder at PATH (ID: its device and inode) when no run was finished in it: it
+# holds nothing, or nothing but the CSV's header.
+# usage: session_remove_results ID PATH
+session_remove_results() {
+  session_made_it "$1" "$2" || return 0
+  case $(ls -A -- "$2") in
+    "") rmdir -- "$2" ;;
+    runs.csv) if [ "$(wc -l <"$2/runs.csv")" -le 1 ]; then rm -f -- "$2/runs.csv" && rmdir -- "$2"; fi ;;
+  esac
+}
+
+# PATH is still the directory the session made (ID: "DEVICE INODE" as recorded), not one in its place.
+session_made_it() { [ -d "$2" ] && [ ! -L "$2" ] && [ "$(stat -c '%d %i' -- "$2")" = "$1" ]; }
 
 # (Re)starts Wine's session, which reads the drive letters as it starts, detached from our output.
 session_start() {
@@ -234,6 +248,7 @@ session_down() {
     case ${kinds[i]} in
       link) if [ -L "$path" ]; then rm -f -- "$path"; fi ;;
       own\ *) session_remove_own_dir "${kinds[i]#own }" "$path" ;;
+      results\ *) session_remove_results "${kinds[i]#results }" "$path" ;;
       dir) rm -rf --one-file-system -- "$path" ;;
       fs) winfs_down "$path" ;;
       xvfb) session_stop_xvfb "$path" ;;

@@ -3,8 +3,9 @@
 # test files of any case) mapped as drives: each drive is a new, empty directory of the run's own; a
 # test file written through it, and files of the user's appearing before, during and after the run,
 # whatever the seed; then the session ends, normally or killed with a stick mounted in its place
-# before the next start: the user's directories byte for byte as they were, nothing of the run's left,
-# and a stranger's directory of the same name untouched. Then the lock (a live holder refuses in one
+# before the next start: the user's directories byte for byte as they were, nothing of the run's left
+# (a results folder only when a run was finished in it), and a stranger's directory of the same name
+# untouched. Then the lock (a live holder refuses in one
 # line with exit code 2; a killed one's lock is taken over, even when its number is another's now)
 # and an interrupted command, whose children and grandchildren go.
 # FERRULON_OWN_DIRS=SEED replays one case; FIRST:COUNT runs COUNT from FIRST (default 1:30).
@@ -53,6 +54,8 @@ session_case() {
     printf 'line %s\r\n' {1..9} >"$link/tfile.frl"                  # the program writes through its drive
     before+=("$(snapshot "${dirs[i]}" "${own##*/}")")
   done
+  mkdir "$case/res" && echo header >"$case/res/runs.csv" && session_note "results $(stat -c '%d %i' "$case/res")" "$case/res"
+  local finished=$((RANDOM % 2)) && [ "$finished" = 0 ] || echo run >>"$case/res/runs.csv"
   if [ "$ending" = 0 ]; then
     session_unmap_dirs && session_down
   else   # killed; the next start finds what it left, and a stick mounted in its place when ending is 2
@@ -68,6 +71,7 @@ session_case() {
   done
   left=$(ls -A "$case/prefix/dosdevices"; for ((i = ending == 2; i < n; i++)); do ls -d "${dirs[i]}"/ferrulon-run.* 2>/dev/null; done)
   [ -z "$left" ] && [ ! -e "$SESSION_DIR" ] || fail "seed $1 (ending $ending): left behind: $left"
+  [ "$([ -e "$case/res" ] && echo 1 || echo 0)" = "$finished" ] || fail "seed $1: a results folder with $finished runs finished: $(ls "$case/res" 2>&1)"
   rm -rf "$case"
 }
 
