@@ -2,10 +2,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "tools/driver/driver.h"
 #include "ui/texts.h"
@@ -25,6 +27,59 @@ inline std::wstring TestFileOn(wchar_t letter) { return letter + std::wstring(L"
 inline bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 // Wine's ntdll exports its version; Windows' does not.
 inline bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// SystemExtendedHandleInformation (64): a count, a reserved word, then every open handle of every process.
+struct HandleEntry { void* object; ULONG_PTR processId, handle; ULONG access; USHORT backTrace, typeIndex; ULONG attributes, reserved; };
+
+// The handles a process holds, as its own handle values; {-1} when the table could not be read.
+inline std::vector<ULONG_PTR> HandlesOf(DWORD processId) {
+  std::vector<char> buffer(1 << 20);
+  NTSTATUS status = 0;
+  while ((status = NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(64), buffer.data(),
+                                            static_cast<ULONG>(buffer.size()), nullptr)) == static_cast<NTSTATUS>(0xC0000004))
+    buffer.resize(buffer.size() * 2);   // STATUS_INFO_LENGTH_MISMATCH
+  if (status != 0) return {static_cast<ULONG_PTR>(-1)};
+  const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + 2 * sizeof(ULONG_PTR));
+  std::vector<ULONG_PTR> held;
+  for (ULONG_PTR i = 0, count = *reinterpret_cast<const ULONG_PTR*>(buffer.data()); i < count; ++i)
+    if (entries[i].processId == processId) held.push_back(entries[i].handle);
+  return held;
+}
+
+// The program's handles on the drive: its root or anything under it, by the final path of each file
+// or directory handle, copied into this process, against the root's own (through a subst drive or
+// a Wine drive link alike). A program whose current directory is the root holds one. -1 when unread.
+inline int HandlesOnDrive(const Program& program, wchar_t letter) {
+  auto finalPath = [](HANDLE handle) {
+    wchar_t path[1024] = {};
+    const DWORD length = GetFinalPathNameByHandleW(handle, path, 1024, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    return length > 0 && length < 1024 ? std::wstring(path, length) : std::wstring();
+  };
+  const std::wstring root = letter + std::wstring(L":\\");
+  HANDLE rootHandle = CreateFileW(root.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (rootHandle == INVALID_HANDLE_VALUE) return -1;
+  std::wstring rootPath = finalPath(rootHandle);
+  CloseHandle(rootHandle);
+  const std::vector<ULONG_PTR> handles = HandlesOf(program.processId);
+  if (rootPath.empty() || (handles.size() == 1 && handles[0] == static_cast<ULONG_PTR>(-1))) return -1;
+  if (rootPath.back() != L'\\') rootPath += L'\\';
+  int on = 0;
+  for (ULONG_PTR value : handles) {
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(program.process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+      continue;
+    if (GetFileType(copy) == FILE_TYPE_DISK) {   // never a pipe, whose query could block
+      std::wstring path = finalPath(copy);
+      if (!path.empty() && path.back() != L'\\') path += L'\\';
+      on += !path.empty() && CompareStringOrdinal(path.c_str(), static_cast<int>(rootPath.size()), rootPath.c_str(),
+                                                  static_cast<int>(rootPath.size()), TRUE) == CSTR_EQUAL;
+    }
+    CloseHandle(copy);
+  }
+  return on;
+}
 
 // The line the fault library logs as the program's Unix process exits, which under load can come a
 // little after Wine reports the exit; "" when none came within 5 s.
