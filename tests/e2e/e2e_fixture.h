@@ -31,51 +31,45 @@ inline bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), 
 // SystemExtendedHandleInformation (64): a count, a reserved word, then every open handle of every process.
 struct HandleEntry { void* object; ULONG_PTR processId, handle; ULONG access; USHORT backTrace, typeIndex; ULONG attributes, reserved; };
 
-// The handles a process holds, as its own handle values; {-1} when the table could not be read.
-inline std::vector<ULONG_PTR> HandlesOf(DWORD processId) {
+// The handles a process holds, as its own handle values; false when the table could not be read.
+inline bool HandlesOf(DWORD processId, std::vector<ULONG_PTR>& held) {
   std::vector<char> buffer(1 << 20);
   NTSTATUS status = 0;
   while ((status = NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(64), buffer.data(),
                                             static_cast<ULONG>(buffer.size()), nullptr)) == static_cast<NTSTATUS>(0xC0000004))
     buffer.resize(buffer.size() * 2);   // STATUS_INFO_LENGTH_MISMATCH
-  if (status != 0) return {static_cast<ULONG_PTR>(-1)};
   const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + 2 * sizeof(ULONG_PTR));
-  std::vector<ULONG_PTR> held;
-  for (ULONG_PTR i = 0, count = *reinterpret_cast<const ULONG_PTR*>(buffer.data()); i < count; ++i)
+  for (ULONG_PTR i = 0, count = status == 0 ? *reinterpret_cast<const ULONG_PTR*>(buffer.data()) : 0; i < count; ++i)
     if (entries[i].processId == processId) held.push_back(entries[i].handle);
-  return held;
+  return status == 0;
 }
 
-// The program's handles on the drive: its root or anything under it, by the final path of each file
-// or directory handle, copied into this process, against the root's own (through a subst drive or
-// a Wine drive link alike). A program whose current directory is the root holds one. -1 when unread.
+// The final path of a file or directory handle, with a trailing backslash; "" for another kind
+// (never a pipe, whose query could block).
+inline std::wstring FinalPathOf(HANDLE handle) {
+  wchar_t path[1024] = {};
+  const DWORD length = GetFileType(handle) == FILE_TYPE_DISK ? GetFinalPathNameByHandleW(handle, path, 1023, 0) : 0;
+  return length == 0 || length > 1022 ? L"" : std::wstring(path, length) + (path[length - 1] == L'\\' ? L"" : L"\\");
+}
+
+// The program's handles on the drive, its root or anything under it: each handle copied into this
+// process, its final path against the root's own (a subst drive and a Wine drive link alike). A
+// program whose current directory is the root holds one. -1 when they could not be read.
 inline int HandlesOnDrive(const Program& program, wchar_t letter) {
-  auto finalPath = [](HANDLE handle) {
-    wchar_t path[1024] = {};
-    const DWORD length = GetFinalPathNameByHandleW(handle, path, 1024, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    return length > 0 && length < 1024 ? std::wstring(path, length) : std::wstring();
-  };
-  const std::wstring root = letter + std::wstring(L":\\");
-  HANDLE rootHandle = CreateFileW(root.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (rootHandle == INVALID_HANDLE_VALUE) return -1;
-  std::wstring rootPath = finalPath(rootHandle);
-  CloseHandle(rootHandle);
-  const std::vector<ULONG_PTR> handles = HandlesOf(program.processId);
-  if (rootPath.empty() || (handles.size() == 1 && handles[0] == static_cast<ULONG_PTR>(-1))) return -1;
-  if (rootPath.back() != L'\\') rootPath += L'\\';
+  HANDLE root = CreateFileW((letter + std::wstring(L":\\")).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const std::wstring rootPath = root == INVALID_HANDLE_VALUE ? L"" : FinalPathOf(root);
+  if (root != INVALID_HANDLE_VALUE) CloseHandle(root);
+  std::vector<ULONG_PTR> handles;
+  if (rootPath.empty() || !HandlesOf(program.processId, handles)) return -1;
   int on = 0;
   for (ULONG_PTR value : handles) {
     HANDLE copy = nullptr;
-    if (!DuplicateHandle(program.process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS))
+    if (!DuplicateHandle(program.process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
       continue;
-    if (GetFileType(copy) == FILE_TYPE_DISK) {   // never a pipe, whose query could block
-      std::wstring path = finalPath(copy);
-      if (!path.empty() && path.back() != L'\\') path += L'\\';
-      on += !path.empty() && CompareStringOrdinal(path.c_str(), static_cast<int>(rootPath.size()), rootPath.c_str(),
-                                                  static_cast<int>(rootPath.size()), TRUE) == CSTR_EQUAL;
-    }
+    const std::wstring path = FinalPathOf(copy);
+    on += path.size() >= rootPath.size() && CompareStringOrdinal(path.c_str(), static_cast<int>(rootPath.size()), rootPath.c_str(),
+                                                                static_cast<int>(rootPath.size()), TRUE) == CSTR_EQUAL;
     CloseHandle(copy);
   }
   return on;

@@ -17,8 +17,8 @@
 namespace {
 
 std::int64_t KernelHandles(DWORD processId) {
-  const std::vector<ULONG_PTR> handles = HandlesOf(processId);
-  return handles.size() == 1 && handles[0] == static_cast<ULONG_PTR>(-1) ? -1 : static_cast<std::int64_t>(handles.size());
+  std::vector<ULONG_PTR> handles;
+  return HandlesOf(processId, handles) ? static_cast<std::int64_t>(handles.size()) : -1;
 }
 
 // GDI objects by GetGuiResources; it counts nothing under Wine, so there the live, non-stock entries
