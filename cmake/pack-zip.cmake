@@ -1,5 +1,6 @@
 # Packs the ZIP a user downloads, and its SHA-256 file beside it in sha256sum's format. Run by the
-# zip target: cmake -DEXE=<ferrulon.exe> -DSOURCE_DIR=<source tree> -DZIP=<archive> -DZIP_TIME=<s> -P
+# zip target: cmake -DEXE=<ferrulon.exe> -DSOURCE_DIR=<source tree> -DZIP=<archive> -DZIP_TIME=<s>
+# [-DZIP_REQUIRED=ON: fail rather than pack without zip] -P
 #
 # The ZIP holds ferrulon.exe and the two guides as plain text for Notepad: README.zh-CN.txt from
 # README.zh-CN.md and README.txt from README.md, each up to its line "<!-- The guide in the ZIP ends
@@ -10,7 +11,7 @@
 # are files only, in a fixed order, each with the time ZIP_TIME (seconds since 1970, UTC) and fixed
 # permissions, and Info-ZIP's zip -X records no user or group. Where zip is missing (on Windows),
 # CMake's own archive writer packs it instead; it records the packer's user and group, and such a
-# ZIP is never released.
+# ZIP is never released. A cross build (the released one) requires zip.
 cmake_minimum_required(VERSION 3.20)
 set(stage "${ZIP}.files")
 file(REMOVE_RECURSE "${stage}")
@@ -71,6 +72,9 @@ file(CHMOD "${stage}/${exe}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GR
 file(REMOVE "${ZIP}")
 find_program(ZIP_PROGRAM zip)
 find_program(TOUCH_PROGRAM touch)
+if(ZIP_REQUIRED AND NOT (ZIP_PROGRAM AND TOUCH_PROGRAM))
+  message(FATAL_ERROR "Info-ZIP's zip and touch are needed to pack a ZIP that records no packer (Debian: zip)")
+endif()
 if(ZIP_PROGRAM AND TOUCH_PROGRAM)
   # An entry's DOS time is local time, hence TZ.
   execute_process(COMMAND "${TOUCH_PROGRAM}" -d "@${ZIP_TIME}" -- ${entries}
