@@ -83,8 +83,10 @@ TEST_F(Soak, SevenSlotsACompleteRunThenStoppedRunsOnEveryFilesystemKeepWhatThePr
   EXPECT_TRUE(held) << "the test file was held for 300 ms";
   EXPECT_GE(HandlesOnDrive(program_, L'm'), 1) << "a run holds its drive: its current directory";
 
-  const std::wstring verdict = WaitForVerdict(program_, 900000, why_);
+  bool hung = false;   // at any poll of the run: a pass that asked for no message for 5 s
+  const std::wstring verdict = WaitForVerdict(program_, 900000, why_, [&](int) { hung = hung || IsHungAppWindow(program_.window); });
   ASSERT_EQ(Utf8(verdict), Utf8(ui::PassedVerdict)) << Seen();
+  EXPECT_FALSE(hung) << "Windows would have ghosted the window as not responding";
   ASSERT_TRUE(WaitForVerdictShown(program_, verdict, why_)) << "green, Start enabled, the bar full: " << Seen();
   const std::wstring score = TextOf(Control(ui::ScoreText));
   EXPECT_TRUE(!score.empty() && score.size() <= 6 && score.find_first_not_of(L"0123456789") == std::wstring::npos)
