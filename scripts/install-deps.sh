@@ -5,10 +5,11 @@
 set -euo pipefail
 # The test drives with Windows filesystems (scripts/windows-filesystems.sh): NTFS through ntfs-3g,
 # exFAT through exfat-fuse with exfatprogs' mkfs.exfat, FAT32 through fusefat with dosfstools' mkfs.vfat.
-# The charts of the run command and the benchmark: gnuplot. The check of the ZIP's entries: unzip.
+# The charts of the run command and the benchmark: gnuplot. The ZIP, packed without its packer's
+# user and group, and the check of its entries: zip, unzip. The workflow check: python3-yaml.
 packages=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang lld wine wine64 xvfb xauth
-          x11-utils xdotool googletest fonts-wqy-microhei imagemagick inotify-tools fonts-wine unzip
-          ntfs-3g exfat-fuse exfatprogs fusefat dosfstools gnuplot-nox "$@")
+          x11-utils xdotool googletest fonts-wqy-microhei imagemagick inotify-tools fonts-wine zip unzip
+          ntfs-3g exfat-fuse exfatprogs fusefat dosfstools gnuplot-nox python3-yaml "$@")
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null) || status=""

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "tools/driver/driver.h"
 #include "ui/texts.h"
@@ -25,6 +27,53 @@ inline std::wstring TestFileOn(wchar_t letter) { return letter + std::wstring(L"
 inline bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 // Wine's ntdll exports its version; Windows' does not.
 inline bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// SystemExtendedHandleInformation (64): a count, a reserved word, then every open handle of every process.
+struct HandleEntry { void* object; ULONG_PTR processId, handle; ULONG access; USHORT backTrace, typeIndex; ULONG attributes, reserved; };
+
+// The handles a process holds, as its own handle values; false when the table could not be read.
+inline bool HandlesOf(DWORD processId, std::vector<ULONG_PTR>& held) {
+  std::vector<char> buffer(1 << 20);
+  NTSTATUS status = 0;
+  while ((status = NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(64), buffer.data(),
+                                            static_cast<ULONG>(buffer.size()), nullptr)) == static_cast<NTSTATUS>(0xC0000004))
+    buffer.resize(buffer.size() * 2);   // STATUS_INFO_LENGTH_MISMATCH
+  const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + 2 * sizeof(ULONG_PTR));
+  for (ULONG_PTR i = 0, count = status == 0 ? *reinterpret_cast<const ULONG_PTR*>(buffer.data()) : 0; i < count; ++i)
+    if (entries[i].processId == processId) held.push_back(entries[i].handle);
+  return status == 0;
+}
+
+// The final path of a file or directory handle, with a trailing backslash; "" for another kind
+// (never a pipe, whose query could block).
+inline std::wstring FinalPathOf(HANDLE handle) {
+  wchar_t path[1024] = {};
+  const DWORD length = GetFileType(handle) == FILE_TYPE_DISK ? GetFinalPathNameByHandleW(handle, path, 1023, 0) : 0;
+  return length == 0 || length > 1022 ? L"" : std::wstring(path, length) + (path[length - 1] == L'\\' ? L"" : L"\\");
+}
+
+// The program's handles on the drive, its root or anything under it: each handle copied into this
+// process, its final path against the root's own (a subst drive and a Wine drive link alike). A
+// program whose current directory is the root holds one. -1 when they could not be read.
+inline int HandlesOnDrive(const Program& program, wchar_t letter) {
+  HANDLE root = CreateFileW((letter + std::wstring(L":\\")).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const std::wstring rootPath = root == INVALID_HANDLE_VALUE ? L"" : FinalPathOf(root);
+  if (root != INVALID_HANDLE_VALUE) CloseHandle(root);
+  std::vector<ULONG_PTR> handles;
+  if (rootPath.empty() || !HandlesOf(program.processId, handles)) return -1;
+  int on = 0;
+  for (ULONG_PTR value : handles) {
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(program.process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+      continue;
+    const std::wstring path = FinalPathOf(copy);
+    on += path.size() >= rootPath.size() && CompareStringOrdinal(path.c_str(), static_cast<int>(rootPath.size()), rootPath.c_str(),
+                                                                static_cast<int>(rootPath.size()), TRUE) == CSTR_EQUAL;
+    CloseHandle(copy);
+  }
+  return on;
+}
 
 // The line the fault library logs as the program's Unix process exits, which under load can come a
 // little after Wine reports the exit; "" when none came within 5 s.
