@@ -80,8 +80,8 @@ interrupt() {
     [ "$remount" = 1 ] && stick "$seed"
     env FERRULON_CAMPAIGN="$camp/$seed" TMPDIR="$camp/$seed/tmp" FERRULON_DRIVE_PARENT="$camp/$seed/shm" \
       "${command[@]}" >"$camp/$seed.log" 2>&1 </dev/null &
-    pid=$! signal=INT
-    sleep 12
+    pid=$! signal=INT moment=12
+    sleep "$moment"
   fi
   if [ "$signal" = INT ]; then kill -INT -- "-$pid" 2>/dev/null; else kill -TERM "$pid" 2>/dev/null; fi
   begun=$SECONDS status=0
