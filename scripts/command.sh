@@ -58,7 +58,7 @@ command_stop_children() {
   kill -TERM $pids 2>/dev/null || true
   for _ in $(seq 50); do
     left=""
-    for pid in $pids; do if kill -0 "$pid" 2>/dev/null; then left+=" $pid"; fi; done
+    for pid in $pids; do if command_running "$pid"; then left+=" $pid"; fi; done
     [ -n "$left" ] || return 0
     sleep 0.1
   done
@@ -86,6 +86,9 @@ command_lock() {
   echo "$me" >"$lock/holder"
   command_on_exit rm -rf -- "$lock"
 }
+
+# PID is a process still running: a zombie (ended, not yet reaped by its parent) is not.
+command_running() { local stat; stat=$(cat "/proc/$1/stat" 2>/dev/null) && [[ ${stat##*) } != Z* ]]; }
 
 # "PID STARTTIME" of a live process (its start in clock ticks since boot, the 22nd field of its stat),
 # nothing for one that is gone: two processes never share both.
