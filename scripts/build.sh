@@ -5,6 +5,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FERRULON_BUILD:-$root/build}
+case $build in /*) ;; *) build=$PWD/$build ;; esac
+cd -- "$root"   # cmake cannot work from a directory whose path is too long to tell (a user's, as given)
 
 bash "$root/scripts/install-deps.sh"
 mkdir -p -- "$build"

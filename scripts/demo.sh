@@ -20,6 +20,8 @@ if [ $# -gt 0 ] && [[ $1 == *.png ]] && [ ! -d "$1" ]; then shot=$(realpath -m -
 for file in progress user-drives compare wine-session; do source "$root/scripts/$file.sh"; done
 command_lock "$build" demo   # run.sh, which exec'd this, holds it already: kept
 compare_check "$@" || command_end 2
+case $build in /*) ;; *) build=$PWD/$build ;; esac
+cd -- "$root"   # every path is resolved now; Wine cannot start from a directory too long to tell
 for exe in app/ferrulon.exe tools/demo/ferrulon_demo.exe; do
   [ -f "$build/$exe" ] || refuse "$build/$exe is not built: bash scripts/run.sh builds it first"
 done
