@@ -38,7 +38,7 @@ user_entry() {
 # usage: session_case SEED   (how many directories, their files, when files appear, how it ends)
 session_case() {
   RANDOM=$1
-  local case=$work/s$1 dirs=() i j n=$((RANDOM % 4 + 1)) ending=$((RANDOM % 3)) own link id before=() left
+  local case=$work/s$1 dirs=() i j when n=$((RANDOM % 4 + 1)) ending=$((RANDOM % 3)) own link id before=() left
   mkdir -p "$case/prefix/dosdevices" "$case/prefix.session"
   for ((i = 0; i < n; i++)); do
     dirs+=("$case/d$i") && mkdir "$case/d$i"
@@ -51,8 +51,10 @@ session_case() {
     link=$WINEPREFIX/dosdevices/${SESSION_LETTERS[i]}: own=$(readlink "$link")
     [[ $own == "${dirs[i]}"/ferrulon-run.?????? ]] && [ -d "$own" ] && [ -z "$(ls -A "$own")" ] ||
       fail "seed $1: drive ${SESSION_LETTERS[i]}: is not a new, empty directory in ${dirs[i]}: $own"
-    ((RANDOM % 2)) && user_entry "${dirs[i]}"                      # a file of the user's appears mid-run
-    printf 'line %s\r\n' {1..9} >"$link/tfile.frl"                  # the program writes through its drive
+    when=$((RANDOM % 3))   # when a file of the user's appears: during its turn, after it, or none
+    [ "$when" != 0 ] || user_entry "${dirs[i]}"
+    printf 'line %s\r\n' {1..9} >"$link/tfile.frl"   # the program writes through its drive
+    [ "$when" != 1 ] || user_entry "${dirs[i]}"
     before+=("$(snapshot "${dirs[i]}" "${own##*/}")")
   done
   mkdir "$case/res" && echo header >"$case/res/runs.csv" && session_note "results $(stat -c '%d %i' "$case/res")" "$case/res"
