@@ -28,10 +28,11 @@ test_file_name() { local c; HELD=""; for c in t f i l e . f r l; do ((RANDOM % 2
 user_entry() {
   local name=u$RANDOM
   ((RANDOM % 2)) && { test_file_name; name=$HELD; }
+  rm -rf -- "${1:?}/$name"
   case $((RANDOM % 3)) in
-    0) rm -rf "${1:?}/$name"; printf 'user %s\n' "$RANDOM" >"$1/$name" ;;
-    1) mkdir -p "$1/$name" && printf 'inner %s\n' "$RANDOM" >"$1/$name/tfile.frl" ;;
-    2) rm -rf "${1:?}/$name"; ln -s "../elsewhere/$RANDOM" "$1/$name" ;;
+    0) printf 'user %s\n' "$RANDOM" >"$1/$name" ;;
+    1) mkdir "$1/$name" && printf 'inner %s\n' "$RANDOM" >"$1/$name/tfile.frl" ;;
+    2) ln -s "../elsewhere/$RANDOM" "$1/$name" ;;
   esac
 }
 
