@@ -27,6 +27,12 @@ nothing_left() {
 status=0
 bash "$root/scripts/demo.sh" --runs 2 --out "$work/out" "$work/a" "$work/b" >"$work/output" 2>&1 || status=$?
 cat "$work/output"
+# Exit code 2: no run was judged; say what stopped the measurement, not what the runs should have shown.
+if [ "$status" = 2 ]; then
+  echo "FAILED: the measurement could not be made (exit code 2): $(grep -E '^(== |refused: )' "$work/output" | tail -n 2 | tr '\n' ' ')"
+  nothing_left "after the failed measurement"
+  exit 1
+fi
 check "exit code 1, for a run ended red (was $status)" '[ $status = 1 ]'
 # time,directory,device,filesystem,"mount options",run,verdict,score
 runs=$(sed -E "s#^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}[+-][0-9:]{5},$work/([ab]),[^,]+,[^,]+,(\"[^\"]*\"|[^,]*),#\1 #" "$work/out/runs.csv")
