@@ -71,6 +71,7 @@ inside() {
   local root=$1 status=0 env=(HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8
                               PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
   shift
+  mount --bind "$root" "$root"   # the root is a mount of its own: inside, / shows in the mount table
   mount -t proc proc "$root/proc"
   mount --rbind /sys "$root/sys"
   mount --rbind /dev "$root/dev"
