@@ -16,12 +16,15 @@ export TMPDIR=$work/tmp
 prefix=$build/wineprefix-demo
 failed=0
 check() { eval "$2" || { echo "FAILED: $1"; failed=1; }; }
-# What a measurement leaves: nothing but its results.
+# What a measurement leaves: nothing but its results. Wine's server leaves its directory (in /tmp, or
+# in the user's run directory) when it ends.
 nothing_left() {
-  local links=("$prefix"/dosdevices/[d-y]:)
-  check "$1: no drive link, session record, temporary file or test file left (links: ${links[*]}; temporary: $(ls -A "$work/tmp"))" \
+  local links=("$prefix"/dosdevices/[d-y]:) id servers
+  id=$(printf 'server-%x-%x' $(stat -c '%d %i' -- "$prefix"))
+  servers=$(compgen -G "/tmp/wine-*/$id"; compgen -G "/run/user/$(id -u)/wine/$id" || true)
+  check "$1: no drive link, session record, temporary file, Wine server directory or test file left (links: ${links[*]}; temporary: $(ls -A "$work/tmp"); server: $servers)" \
     '[ ! -e "${links[0]}" ] && [ ! -L "${links[0]}" ] && [ ! -e "$prefix.session" ] && [ -z "$(ls -A "$work/tmp")" ] &&
-     [ ! -e "$work/a/tfile.frl" ] && [ ! -e "$work/b/tfile.frl" ]'
+     [ -z "$servers" ] && [ ! -e "$work/a/tfile.frl" ] && [ ! -e "$work/b/tfile.frl" ]'
 }
 
 status=0
