@@ -10,6 +10,7 @@
 #                                                          /root; then ends what it left running
 set -euo pipefail
 fail() { echo "== $*" >&2; exit 2; }
+mark=.made-by-debian13-root   # in a root's top directory: only such a root is written to, entered or stopped in
 
 # The first URI of this machine's apt sources that serves SUITE (the codename, or codename-security).
 host_archive() {
@@ -36,7 +37,10 @@ make_root() {
   security=$(host_archive "$codename-security")
   [ -n "$archive" ] || fail "no Debian archive for $codename in this machine's apt sources (/etc/apt)"
   if [ -d "$root/debootstrap" ]; then fail "$root is a debootstrap that did not finish: remove it and make it again"; fi
-  if [ ! -x "$root/usr/bin/apt-get" ]; then
+  if [ -e "$root" ] && [ ! -f "$root/$mark" ] && [ -n "$(ls -A -- "$root")" ]; then
+    fail "$root is neither empty nor a root that this script made"
+  fi
+  if [ ! -f "$root/$mark" ]; then
     command -v debootstrap >/dev/null || apt-get install -y -qq debootstrap >/dev/null || fail "could not install debootstrap"
     echo "== debootstrap trixie into $root from $archive (a few minutes)"
     mkdir -p -- "$root"
@@ -45,6 +49,7 @@ make_root() {
       debootstrap --variant=minbase --include=ca-certificates trixie "$root" "$archive" >"$root.debootstrap.log" 2>&1 ||
       fail "debootstrap failed: its log is $root.debootstrap.log"
     rm -f -- "$root.debootstrap.log"
+    touch "$root/$mark"
   fi
   {
     printf 'Types: deb\nURIs: %s\nSuites: trixie trixie-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' "$archive"
@@ -71,6 +76,9 @@ inside() {
   local root=$1 status=0 env=(HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8
                               PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
   shift
+  # Only in a mount namespace of its own (enter's), never in its caller's.
+  [ -f "$root/$mark" ] && [ "$(readlink /proc/self/ns/mnt)" != "$(readlink "/proc/$PPID/ns/mnt")" ] ||
+    fail "inside: only through enter"
   mount --bind "$root" "$root"   # the root is a mount of its own: inside, / shows in the mount table
   mount -t proc proc "$root/proc"
   mount --rbind /sys "$root/sys"
@@ -104,7 +112,7 @@ case ${1:-}:$# in
   make:2) make_root "$(realpath -m -- "$2")" ;;
   enter:*)
     [ $# -ge 2 ] || fail "usage: bash scripts/debian13-root.sh make|enter ROOT [COMMAND...]"
-    root=$(realpath -- "$2") && [ -x "$root/usr/bin/apt-get" ] || fail "no Debian root at $2: make it first"
+    root=$(realpath -- "$2") && [ "$root" != / ] && [ -f "$root/$mark" ] || fail "no Debian 13 root at $2: make it first"
     shift 2
     exec unshare --mount --propagation private -- bash "$(realpath -- "$0")" inside "$root" "$@" ;;
   inside:*) shift; inside "$@" ;;
