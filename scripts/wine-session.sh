@@ -22,7 +22,16 @@ wine_tools() {
   for c in /usr/lib/wine/wineserver wineserver; do WINESERVER=$(command -v "$c") && break; done
   [ -n "$WINE" ] && [ -n "$WINESERVER" ] || { echo "== Wine is missing: bash scripts/install-deps.sh installs it" >&2; return 1; }
   export WINE WINESERVER WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+  # Wine, and whatever this shell starts from here on, runs without TMPDIR: Debian 13's Wine 10
+  # aborts ("free(): invalid pointer") on any TMPDIR when /run/user/<uid> does not exist (root
+  # without a login session, a container), and Wine needs none. The scripts still keep their own
+  # temporary files in it: each names "${TMPDIR:-/tmp}" itself.
+  export -n TMPDIR
 }
+
+# Where Wine's server keeps its socket: <run dir>/wine/server-<device>-<inode of the prefix> when
+# /run/user/<uid> exists, else /tmp/wine-XXXXXX/server-<...> (Wine gets no TMPDIR, above).
+wine_server_base() { local run=/run/user/$(id -u); if [ -d "$run" ]; then echo "$run/wine"; else echo /tmp; fi; }
 
 # One Windows program, its output discarded; fails with the program's exit code.
 wine_quiet() { "$WINE" "$@" </dev/null >/dev/null 2>&1; }
@@ -38,7 +47,7 @@ session_up() {
   session_down
   mkdir -p -- "$SESSION_DIR"
   : >"$SESSION_DIR/made"
-  session_note winetmp "${TMPDIR:-/tmp}"   # first: the last thing removed, once Wine has ended
+  session_note winetmp "$(wine_server_base)"   # first: the last thing removed, once Wine has ended
   if [ "$2" != desktop ]; then session_display; fi
   session_prefix "$2"
   # The prefix's drive letters are this session's to make: none but c: and z: from an earlier one.
@@ -74,7 +83,7 @@ session_prefix() {
   local model face
   if [ -f "$WINEPREFIX/.ferrulon-ready" ]; then session_caption_font; return 0; fi
   "$WINESERVER" -k 2>/dev/null || true; "$WINESERVER" -w 2>/dev/null || true
-  session_remove_server_dirs "${TMPDIR:-/tmp}"   # an unfinished prefix's, from a killed session
+  session_remove_server_dirs "$(wine_server_base)"   # an unfinished prefix's, from a killed session
   rm -rf -- "$WINEPREFIX"
   for model in "${WINEPREFIX%/*}/wineprefix" "${WINEPREFIX%/*/*}/wineprefix"; do
     if [ "$1" != desktop ] && [ "$model" != "$WINEPREFIX" ] && [ -f "$model/.ferrulon-ready" ]; then
@@ -210,17 +219,17 @@ session_made_it() { [ -d "$2" ] && [ ! -L "$2" ] && [ "$(stat -c '%d %i' -- "$2"
 session_start() {
   "$WINESERVER" -k 2>/dev/null || true
   "$WINESERVER" -w 2>/dev/null || true
-  "$WINESERVER" -p </dev/null >/dev/null 2>&1 || { echo "== wineserver did not start" >&2; return 1; }
-  wine_quiet cmd /c exit || { echo "== Wine's services did not start" >&2; return 1; }
+  "$WINESERVER" -p </dev/null >/dev/null 2>&1 || { echo "== wineserver did not start (exit code $?)" >&2; return 1; }
+  wine_quiet cmd /c exit || { echo "== Wine's services did not start (exit code $?)" >&2; return 1; }
   session_save_env
 }
 
-# Wine's server keeps its socket in TMP/wine-XXXXXX/server-<device>-<inode of the prefix>, and leaves
-# it when it ends: removed once the server has ended (TMP: the TMPDIR the session ran with).
+# Wine's server leaves its socket's directory when it ends: removed once the server has ended
+# (BASE: wine_server_base as the session started).
 session_remove_server_dirs() {
   local dir id
   id=$(stat -c '%d %i' -- "$WINEPREFIX" 2>/dev/null) && id=$(printf 'server-%x-%x' $id) || return 0
-  for dir in "$1"/wine-*/"$id"; do
+  for dir in "$1"/wine-*/"$id" "$1/$id"; do
     if [ -d "$dir" ]; then rm -rf -- "$dir"; rmdir -- "${dir%/*}" 2>/dev/null || true; fi
   done
 }

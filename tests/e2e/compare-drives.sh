@@ -18,12 +18,15 @@ export TMPDIR=$work/tmp
 prefix=$build/wineprefix-demo
 failed=0
 check() { eval "$2" || { echo "FAILED: $1"; failed=1; }; }
-# What a measurement leaves: nothing but its results; the user's files as they were.
+# What a measurement leaves: nothing but its results; the user's files as they were. Wine's server
+# leaves its directory (in /tmp, or in the user's run directory) when it ends.
 nothing_left() {
-  local links=("$prefix"/dosdevices/[d-y]:) left
+  local links=("$prefix"/dosdevices/[d-y]:) left id servers
   left=$(find "$work/tmp" "$work/a" "$work/b" -mindepth 1 ! -name tfile.frl ! -name TFILE.FRL)
-  check "$1: no drive link, session record, temporary file or directory of the run's own left (links: ${links[*]}; left: $left)" \
-    '[ ! -e "${links[0]}" ] && [ ! -L "${links[0]}" ] && [ ! -e "$prefix.session" ] && [ -z "$left" ]'
+  id=$(printf 'server-%x-%x' $(stat -c '%d %i' -- "$prefix"))
+  servers=$(compgen -G "/tmp/wine-*/$id"; compgen -G "/run/user/$(id -u)/wine/$id" || true)
+  check "$1: no drive link, session record, temporary file, Wine server directory or directory of the run's own left (links: ${links[*]}; left: $left; server: $servers)" \
+    '[ ! -e "${links[0]}" ] && [ ! -L "${links[0]}" ] && [ ! -e "$prefix.session" ] && [ -z "$left" ] && [ -z "$servers" ]'
   check "$1: the user's test files in b as they were" '[ "$(cd "$work/b" && md5sum -- tfile.frl TFILE.FRL)" = "$users" ]'
 }
 
@@ -36,6 +39,12 @@ echo arrived >"$work/b/TFILE.FRL"   # while a is measured, before b's turn
 users=$(cd "$work/b" && md5sum -- tfile.frl TFILE.FRL)
 wait "$demo" || status=$?
 cat "$work/output"
+# Exit code 2: no run was judged; say what stopped the measurement, not what the runs should have shown.
+if [ "$status" = 2 ]; then
+  echo "FAILED: the measurement could not be made (exit code 2): $(grep -E '^(== |refused: )' "$work/output" | tail -n 2 | tr '\n' ' ')"
+  nothing_left "after the failed measurement"
+  exit 1
+fi
 check "exit code 1, for a run ended red (was $status)" '[ $status = 1 ]'
 # time,directory,device,filesystem,"mount options",run,verdict,score
 runs=$(sed -E "s#^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}[+-][0-9:]{5},$work/([ab]),[^,]+,[^,]+,(\"[^\"]*\"|[^,]*),#\1 #" "$work/out/runs.csv")
