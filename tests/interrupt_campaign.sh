@@ -30,6 +30,11 @@ leftovers() {
   losetup -a | grep -F "$camp/$1/" | sed 's/^/loop /'
   find "$build" -maxdepth 3 \( -path '*/dosdevices/[d-y]:' -o -name '*.session' -o -name '.lock-*' \) -printf 'left %p\n'
   find "$camp/$1/tmp" "$camp/$1/shm" "$camp/$1/dir" -mindepth 1 -printf 'left %p\n'
+  local prefix id   # Wine's server directories, in /tmp or the user's run directory
+  for prefix in "$build"/wineprefix*/; do
+    id=$(printf 'server-%x-%x' $(stat -c '%d %i' -- "$prefix"))
+    compgen -G "/tmp/wine-*/$id" "/run/user/$(id -u)/wine/$id" | sed 's/^/left /'
+  done
 }
 
 # Another stick at DIR of SEED, holding a user's tfile.frl in a directory named as the killed run's
