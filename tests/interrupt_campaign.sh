@@ -33,7 +33,7 @@ leftovers() {
   local prefix id   # Wine's server directories, in /tmp or the user's run directory
   for prefix in "$build"/wineprefix*/; do
     id=$(printf 'server-%x-%x' $(stat -c '%d %i' -- "$prefix"))
-    compgen -G "/tmp/wine-*/$id" "/run/user/$(id -u)/wine/$id" | sed 's/^/left /'
+    { compgen -G "/tmp/wine-*/$id"; compgen -G "/run/user/$(id -u)/wine/$id"; } | sed 's/^/left /'
   done
 }
 
