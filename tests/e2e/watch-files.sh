@@ -7,7 +7,9 @@
 # usage: watch-files.sh WINE_RUN E2E_TESTS GTEST_FILTER
 set -eu
 [ -n "${FERRULON_DRIVE_BASE:-}" ] && [ -n "${WINEPREFIX:-}" ] || { echo "no test drives mapped"; exit 1; }
-work=$(mktemp -d "${TMPDIR:-/tmp}/ferrulon-watch.XXXXXX") watcher=
+# In the test drives' folder, which the session removes however the test command ends: a test stopped
+# with it may never get to run its trap (ctest leaves its tests on SIGTERM; the command kills them).
+work=$(mktemp -d "$FERRULON_DRIVE_BASE/watch.XXXXXX") watcher=
 trap 'kill $watcher 2>/dev/null || true; rm -rf "$work"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
