@@ -27,15 +27,11 @@ inline RECT ClientRect(HWND control) {   // in the main window's client coordina
 // The colour on the screen at a point of a control. Wine hands painted windows to the display a
 // little later, while the thread takes messages: wait for the expected colour, up to two seconds.
 inline COLORREF ScreenPixel(HWND control, int x, int y, COLORREF expected) {
-  POINT p = {x, y};
-  ClientToScreen(control, &p);
   COLORREF color = CLR_INVALID;
   for (int tries = 0; tries < 100 && color != expected; ++tries) {
     if (tries > 0) Sleep(20);
     runtime::DrainEvents();
-    HDC screen = GetDC(nullptr);
-    color = GetPixel(screen, p.x, p.y);
-    ReleaseDC(nullptr, screen);
+    color = driver::PixelOf(control, x, y);
   }
   return color;
 }
