@@ -32,7 +32,7 @@ struct UnbufferedTextFile {
 bool CreateForWriting(UnbufferedTextFile& file, const wchar_t* name);   // create or truncate
 bool OpenForReading(UnbufferedTextFile& file, const wchar_t* name);
 void WriteLine(UnbufferedTextFile& file, const runtime::Text& text);    // text, then CR LF
-runtime::Text ReadLine(UnbufferedTextFile& file);                       // without its terminator
+void ReadLine(UnbufferedTextFile& file, runtime::Text& line);           // into line, without its terminator
 void Close(UnbufferedTextFile& file);
 bool ForceDelete(const wchar_t* name);   // clears read-only first; true when deleted
 void DeleteWhileItSucceeds(const wchar_t* name);   // ForceDelete until it fails, at most 10 times

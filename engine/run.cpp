@@ -79,7 +79,7 @@ bool ReadPhase() {
   UnbufferedTextFile file{};
   if (!OpenForReading(file, TestFileName)) return false;
   for (std::int64_t i = 0; i < LinesPerFile; ++i) {
-    ReadBackTable[i] = ReadLine(file);
+    ReadLine(file, ReadBackTable[i]);
     if (runtime::TextEquals(ReadBackTable[i], PatternTable[i])) CharsVerified += CharsPerLine;
     else FailureFlag = LineDiffered;
   }
