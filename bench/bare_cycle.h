@@ -9,11 +9,10 @@
 
 namespace bench {
 
-// The file is the program's test file unless another name is given (a bare run beside the program).
-inline void BareWritePhase(const engine::FileCallTable& calls, const char* line, const wchar_t* name = L"tfile.frl") {
+inline void BareWritePhase(const engine::FileCallTable& calls, const char* line) {
   static const char terminator[2] = {'\r', '\n'};
   DWORD done = 0;
-  HANDLE file = calls.createFile(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE file = calls.createFile(L"tfile.frl", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   for (int i = 0; i < 100; ++i) {
     calls.writeFile(file, line, 123, &done, nullptr);
@@ -22,20 +21,20 @@ inline void BareWritePhase(const engine::FileCallTable& calls, const char* line,
   calls.closeHandle(file);
 }
 
-inline void BareReadPhase(const engine::FileCallTable& calls, const wchar_t* name = L"tfile.frl") {
+inline void BareReadPhase(const engine::FileCallTable& calls) {
   DWORD done = 0;
-  HANDLE file = calls.createFile(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = calls.createFile(L"tfile.frl", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   char byte;
   for (int i = 0; i < 12500; ++i) calls.readFile(file, &byte, 1, &done, nullptr);
   calls.closeHandle(file);
 }
 
-inline void BareCycle(const engine::FileCallTable& calls, const char* line, const wchar_t* name = L"tfile.frl") {
-  BareWritePhase(calls, line, name);
-  BareReadPhase(calls, name);
+inline void BareCycle(const engine::FileCallTable& calls, const char* line) {
+  BareWritePhase(calls, line);
+  BareReadPhase(calls);
   for (int i = 0; i < 3; ++i) {
-    calls.setFileAttributes(name, FILE_ATTRIBUTE_NORMAL);
-    calls.deleteFile(name);
+    calls.setFileAttributes(L"tfile.frl", FILE_ATTRIBUTE_NORMAL);
+    calls.deleteFile(L"tfile.frl");
   }
 }
 

@@ -3,13 +3,8 @@
 // as the program's, then 50 passes of 50 bare cycles (bench/bare_cycle.h), each pass timed with
 // the program's own clock, and their mean taken as the program takes its score. Prints
 // "result: bare SCORE MEAN" (the score in whole ms; the mean pass time in us).
-// With --beside, it runs beside a run of the program on the same drive instead: it waits (up to
-// 60 s) for the program's first test file to appear, then makes its passes on a file of its own,
-// tbare.frl, so that both share whatever else the machine is doing at that time.
-// usage: bare_run root-of-drive [--beside]   e.g. bare_run m:\   (exit code 1: the drive cannot be
-// used, or no run of the program began)
+// usage: bare_run root-of-drive   e.g. bare_run m:\   (exit code 1 when the drive cannot be used)
 #include <cstdio>
-#include <cstring>
 
 #include <windows.h>
 
@@ -18,30 +13,21 @@
 #include "runtime/runtime.h"
 
 int main(int argc, char** argv) {
-  const bool beside = argc == 3 && std::strcmp(argv[2], "--beside") == 0;
-  if (argc != 2 + beside || !SetCurrentDirectoryA(argv[1])) {
-    std::printf("usage: bare_run root-of-drive [--beside] (a drive that exists)\n");
+  if (argc != 2 || !SetCurrentDirectoryA(argv[1])) {
+    std::printf("usage: bare_run root-of-drive (one that exists)\n");
     return 1;
   }
-  const wchar_t* name = beside ? L"tbare.frl" : engine::TestFileName;
   char line[123];
   for (int i = 0; i < 123; ++i) line[i] = static_cast<char>(engine::PatternLine[i]);
-  (void)engine::ForceDelete(name);
+  (void)engine::ForceDelete(engine::TestFileName);
   runtime::DelayMs(1062);   // the program's settle delay, which also sets the 1 ms timer resolution
-  for (int waited = 0; beside && GetFileAttributesW(engine::TestFileName) == INVALID_FILE_ATTRIBUTES; ++waited) {
-    if (waited == 60000) {
-      std::printf("no run of the program began on %s within 60 s\n", argv[1]);
-      return 1;
-    }
-    Sleep(1);
-  }
   LARGE_INTEGER frequency, begun, ended;
   QueryPerformanceFrequency(&frequency);
   std::int64_t sum = 0;
   QueryPerformanceCounter(&begun);
   for (std::int64_t pass = 0; pass < engine::PassesPerRun; ++pass) {
     const std::int64_t startMs = runtime::ElapsedMs();
-    for (std::int64_t cycle = 0; cycle < engine::CyclesPerPass; ++cycle) bench::BareCycle(bench::PlatformCalls, line, name);
+    for (std::int64_t cycle = 0; cycle < engine::CyclesPerPass; ++cycle) bench::BareCycle(bench::PlatformCalls, line);
     sum += runtime::ElapsedMs() - startMs;
   }
   QueryPerformanceCounter(&ended);

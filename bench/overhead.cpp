@@ -165,8 +165,10 @@ int main(int argc, char** argv) {
     }));
     look.us.push_back(PerCall(200, runtime::StayResponsive));
     std::int64_t n = 0;
-    refresh.us.push_back(PerCall(30, [&n] { n += 1;
-      ui::MainWindowView.countRefreshed(n % 3, 12300 * n); }));
+    refresh.us.push_back(PerCall(30, [&n] {
+      n += 1;
+      ui::MainWindowView.countRefreshed(n % 3, 12300 * n);
+    }));
     runtime::DrainEvents();
 
     const engine::FileCallTable platform = std::exchange(engine::FileCalls, MemoryCalls);
@@ -196,7 +198,7 @@ int main(int argc, char** argv) {
               *std::max_element(own.begin(), own.end()));
   std::printf("B direct cycle   median %.0f us (min %.0f, max %.0f)\n", b,
               *std::min_element(direct.begin(), direct.end()), *std::max_element(direct.begin(), direct.end()));
-  // Each round's A against the B right after it: paired, so that what else the machine does at
+  // Each round's A against the B of the same round: paired, so that what else the machine does at
   // that moment weighs on both; on a shared machine this median moves less than the one above.
   std::vector<double> paired;
   for (std::size_t i = 0; i < own.size(); ++i) paired.push_back(own[i] / direct[i]);

@@ -7,11 +7,9 @@
 #  overhead  the program's own overhead per write/verify cycle (A/B, see bench/overhead.cpp) on m:
 #            and d:, plus the size and imports of ferrulon.exe
 #  whole     the whole-run check on m: (tmpfs): complete runs of the real ferrulon.exe, driven by the
-#            headless demo's driver, and bare runs of the same requests (bench/bare_run.cpp), in one
-#            Wine session. Each round: a bare run, a run of the program, then the program with a bare
-#            run beside it (on a file of its own), started together; the last round ends with a bare
-#            run. Each score alone against the mean of the bare runs before and after it, each score
-#            beside against its bare run, and the median of each kind of ratio (about 1 minute a round)
+#            headless demo's driver, between bare runs of the same requests (bench/bare_run.cpp), in
+#            one Wine session: bare, program, bare, program, ..., bare; each score against the mean of
+#            the bare scores before and after it, and the median of those ratios (2-3 minutes a round)
 # usage: bash scripts/bench.sh [scores|overhead] [rounds] [cycles-per-round]   (rounds, cycles: A/B)
 #        bash scripts/bench.sh whole [rounds]   (3 rounds when not given)
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -50,10 +48,10 @@ if [ "$part" = overhead ] || [ "$part" = all ]; then
 fi
 [ "$part" != overhead ] || command_end 0
 
-# The whole-run check: one line a run in whole.txt ("bare SCORE MEAN_US LOAD", "program SCORE - LOAD",
-# "beside SCORE BARE_SCORE LOAD"), the statistics from those lines only.
+# The whole-run check: one line a run in whole.txt ("bare SCORE MEAN_US LOAD", "program SCORE - LOAD"),
+# the statistics from those lines only.
 if [ "$part" = whole ]; then
-  step "the whole-run check on m: (tmpfs): $rounds rounds of a bare run, a run of ferrulon.exe and both together"
+  step "the whole-run check on m: (tmpfs): $rounds rounds, each a bare run and a run of ferrulon.exe, then a bare run"
   : >"$work/whole.txt"
   bare_once() {
     local status=0 line
@@ -69,28 +67,12 @@ if [ "$part" = whole ]; then
     compare_read_result "$work/demo.log" "$status"
     [ -n "$RESULT_SCORE" ] ||
       { sed 's/^/   /' "$work/demo.log"; echo "== ferrulon.exe gave no score on m: ($RESULT_VERDICT)" >&2; command_end 2; }
-  }
-  beside_once() {
-    local status=0 line
-    "$WINE" "$build/bench/bare_run.exe" 'm:\' --beside </dev/null >"$work/beside.log" 2>/dev/null &
-    local bare=$!
-    program_once
-    wait "$bare" || status=$?
-    line=$(tr -d '\r' <"$work/beside.log" | grep -a '^result: bare ') && [ "$status" = 0 ] ||
-      { tr -d '\r' <"$work/beside.log"; echo "== the bare run beside ferrulon.exe failed (exit code $status)" >&2; command_end 2; }
-    line=${line#result: bare }
-    echo "beside $RESULT_SCORE ${line%% *} $(cut -d ' ' -f 1 /proc/loadavg)" | tee -a "$work/whole.txt"
-  }
-  for ((round = 1; round <= rounds; round++)); do
-    bare_once
-    program_once
     echo "program $RESULT_SCORE - $(cut -d ' ' -f 1 /proc/loadavg)" | tee -a "$work/whole.txt"
-    beside_once
-  done
+  }
+  for ((round = 1; round <= rounds; round++)); do bare_once; program_once; done
   bare_once
   awk '
     $1 == "bare" { bare[++b] = $2 } $1 == "program" { score[++p] = $2 } { load[++n] = $4 }
-    $1 == "beside" { together[++sides] = $2 / $3 }
     END {
       for (i = 1; i <= p; i++) {
         ratio[i] = score[i] / ((bare[i] + bare[i + 1]) / 2)
@@ -105,11 +87,6 @@ if [ "$part" = whole ]; then
       for (i = 1; i <= b; i++) if (i == 1 || bare[i] < quickestBare) quickestBare = bare[i]
       printf "whole-run ratio, program / bare: median %.4f of %d rounds; quickest runs %d / %d ms: %.4f\n",
         median, p, quickest, quickestBare, quickest / quickestBare
-      for (i = 1; i <= sides; i++)
-        for (j = i; j > 1 && together[j - 1] > together[j]; j--) { t = together[j]; together[j] = together[j - 1]; together[j - 1] = t }
-      beside = sides % 2 ? together[(sides + 1) / 2] : (together[sides / 2] + together[sides / 2 + 1]) / 2
-      printf "side by side, program / bare run beside it: median %.4f of %d rounds (%.4f to %.4f)\n", beside, sides,
-        together[1], together[sides]
       printf "load average (1 min) over the runs: %s to %s on %d cores\n", low, high, cores
     }' cores="$(nproc)" "$work/whole.txt"
   command_end 0
