@@ -12,9 +12,6 @@ namespace {
 
 using Bytes = std::basic_string<char, std::char_traits<char>, runtime::HeapAllocator<char, runtime::TextHeap>>;
 
-Bytes& WriteScratch = runtime::Lasting<Bytes>();   // UTF-8 form of the line being written; only grows
-Bytes& ReadScratch = runtime::Lasting<Bytes>();    // bytes of the line being read; grows by 4,096 while fewer than 5 are left
-
 constexpr char Terminator[] = {'\r', '\n'};
 
 // No line written is longer than 369 bytes (123 characters of up to 3 bytes). A drive that returns
@@ -25,6 +22,15 @@ constexpr std::int64_t LongestLineBytes = 4096;
 // A drive that reports every deletion as done while the file stays would keep a delete loop going
 // for ever; one name is deleted at most this many times in a row.
 constexpr std::int64_t DeletesInARow = 10;
+
+// The UTF-8 form of the text written last. All lines of a test file are one text, so the form is
+// made once a file rather than once a line; the bytes written are the same either way.
+Bytes& WriteScratch = runtime::Lasting<Bytes>();              // only grows
+runtime::Text& ConvertedText = runtime::Lasting<runtime::Text>();   // the text whose form it holds
+int ConvertedBytes = 0;
+
+// The bytes of the line being read: at most LongestLineBytes, and the last character's tail.
+char ReadScratch[LongestLineBytes + 3];
 
 HANDLE HandleOf(const UnbufferedTextFile& file) { return static_cast<HANDLE>(file.handle); }
 
@@ -97,20 +103,21 @@ bool OpenForReading(UnbufferedTextFile& file, const wchar_t* name) {
 
 void WriteLine(UnbufferedTextFile& file, const runtime::Text& text) {
   if (!text.empty()) {
-    const int units = static_cast<int>(text.size());
-    if (WriteScratch.size() < text.size() * 3) WriteScratch.resize(text.size() * 3);
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, WriteScratch.data(),
-                                          static_cast<int>(WriteScratch.size()), nullptr, nullptr);
-    WriteBytes(file, WriteScratch.data(), bytes);
+    if (!runtime::TextEquals(text, ConvertedText)) {
+      if (WriteScratch.size() < text.size() * 3) WriteScratch.resize(text.size() * 3);
+      ConvertedBytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), WriteScratch.data(),
+                                           static_cast<int>(WriteScratch.size()), nullptr, nullptr);
+      ConvertedText = text;
+    }
+    WriteBytes(file, WriteScratch.data(), ConvertedBytes);
   }
   WriteBytes(file, Terminator, sizeof Terminator);
 }
 
-runtime::Text ReadLine(UnbufferedTextFile& file) {
+void ReadLine(UnbufferedTextFile& file, runtime::Text& line) {
   std::int64_t used = 0;
   while (used < LongestLineBytes) {
-    if (static_cast<std::int64_t>(ReadScratch.size()) - used < 5) ReadScratch.resize(ReadScratch.size() + 4096);
-    char* at = ReadScratch.data() + used;
+    char* at = ReadScratch + used;
     if (!ReadBytes(file, at, 1)) break;   // end of file, or a read error
     const unsigned char lead = static_cast<unsigned char>(at[0]);
     const std::int64_t tail = TailLength(lead);
@@ -133,13 +140,12 @@ runtime::Text ReadLine(UnbufferedTextFile& file) {
     }
     used += 1;
   }
-  runtime::Text line;
-  if (used == 0) return line;
-  line.resize(static_cast<std::size_t>(used));   // UTF-16 never needs more units than UTF-8 bytes
-  const int units = MultiByteToWideChar(CP_UTF8, 0, ReadScratch.data(), static_cast<int>(used),
-                                        line.data(), static_cast<int>(used));
+  // In place: the line keeps its storage from one file to the next. UTF-16 never needs more
+  // units than UTF-8 has bytes.
+  line.resize(static_cast<std::size_t>(used));
+  if (used == 0) return;
+  const int units = MultiByteToWideChar(CP_UTF8, 0, ReadScratch, static_cast<int>(used), line.data(), static_cast<int>(used));
   line.resize(static_cast<std::size_t>(units));
-  return line;
 }
 
 void Close(UnbufferedTextFile& file) {

@@ -31,4 +31,6 @@ std::int64_t ElapsedMs() {
   return (value.QuadPart - CounterBase) / TicksPerMs;
 }
 
+std::uint32_t TickCountMs() { return ClockCalls.getTickCount(); }
+
 }  // namespace runtime

@@ -32,6 +32,7 @@ Event Current;
 auto& Bindings = Lasting<TableList<Binding>>();   // newest first
 HWND PumpWindow;
 HACCEL PumpAccelerators;
+std::uint32_t LastLookMs;   // the tick count at the last look of StayResponsive
 
 bool Same(const Event& a, const Event& b) {
   return a.code == b.code && a.control == b.control && a.window == b.window && a.type == b.type;
@@ -94,8 +95,12 @@ void DrainEvents() {
 }
 
 // Windows counts a window as hung when its thread has asked for no message for 5 s; a look that
-// leaves the message where it is keeps clicks, keys and the close box for the next drain.
+// leaves the message where it is keeps clicks, keys and the close box for the next drain. A look
+// is a call into the window system; reading the tick count is not, so the time decides.
 void StayResponsive() {
+  const std::uint32_t now = TickCountMs();
+  if (now - LastLookMs < LookIntervalMs) return;   // unsigned: right across the count's wrap too
+  LastLookMs = now;
   MSG message;
   (void)PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD);
 }

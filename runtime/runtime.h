@@ -59,6 +59,7 @@ extern std::int64_t TimerResolutionSet;  // 1 once the 1 ms timer resolution was
 
 void DelayMs(std::int64_t ms);   // the first call requests the 1 ms resolution for good
 std::int64_t ElapsedMs();        // whole ms since the first call; GetTickCount without a counter
+std::uint32_t TickCountMs();     // the system's millisecond count; wraps after 49.7 days
 
 // ---- Events --------------------------------------------------------------------------------
 // One queue of program events on the one thread; a platform message dispatched while the queue
@@ -76,6 +77,8 @@ std::int64_t CurrentEventControl();   // the control number of the event taken l
 void DrainEvents();                   // dispatches everything pending and drops every event
 // Asks for a message without taking or dispatching one, so the window does not count as hung
 // during long work between drains; what other programs send the window is answered meanwhile.
+// Cheap enough to call in every step of that work: it asks at most once every LookIntervalMs.
+constexpr std::int64_t LookIntervalMs = 100;
 void StayResponsive();
 std::int64_t BindClickHandler(std::int64_t control, ClickHandler handler);   // 1 bound, 0 not
 std::int64_t ShowMessage(const wchar_t* caption, const wchar_t* text);       // modal, OK only

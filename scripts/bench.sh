@@ -1,24 +1,30 @@
 #!/usr/bin/env bash
-# Measurements, in two parts (both when neither is named):
+# Measurements, in three parts (scores and overhead when none is named):
 #  scores    one complete run of the real ferrulon.exe, driven by the headless demo's driver, on each
 #            of tmpfs (m:), a directory on the build tree's disk (d:) and NTFS (e:), exFAT (f:) and
 #            FAT32 (g:) mounted through FUSE; writes the table into docs/benchmarks.md and draws
 #            docs/scores-by-filesystem.png from the same figures (about 8 minutes)
 #  overhead  the program's own overhead per write/verify cycle (A/B, see bench/overhead.cpp) on m:
 #            and d:, plus the size and imports of ferrulon.exe
+#  whole     the whole-run check on m: (tmpfs): complete runs of the real ferrulon.exe, driven by the
+#            headless demo's driver, between bare runs of the same requests (bench/bare_run.cpp), in
+#            one Wine session: bare, program, bare, program, ..., bare; each score against the mean of
+#            the bare scores before and after it, and the median of those ratios (2-3 minutes a round)
 # usage: bash scripts/bench.sh [scores|overhead] [rounds] [cycles-per-round]   (rounds, cycles: A/B)
+#        bash scripts/bench.sh whole [rounds]   (3 rounds when not given)
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/command.sh"
 command_begin
 build=${FERRULON_BUILD:-$root/build}
 part=all
-case ${1:-} in scores | overhead) part=$1; shift ;; esac
-rounds=${1:-30} cycles=${2:-10}
+case ${1:-} in scores | overhead | whole) part=$1; shift ;; esac
+rounds=${1:-$([ "$part" = whole ] && echo 3 || echo 30)} cycles=${2:-10}
+[[ $rounds =~ ^[1-9][0-9]{0,2}$ && $cycles =~ ^[1-9][0-9]{0,3}$ ]] || refuse "rounds and cycles are whole numbers from 1"
 for file in wine-session windows-filesystems compare user-drives; do source "$root/scripts/$file.sh"; done
 command_lock "$build" tests   # the tests' prefix and drives
 
 step "installing what is missing and building in $build"
-FERRULON_BUILD=$build run_step bash "$root/scripts/build.sh" ferrulon overhead_bench ferrulon_demo
+FERRULON_BUILD=$build run_step bash "$root/scripts/build.sh" ferrulon overhead_bench bare_run ferrulon_demo
 disk=$(mktemp -d "$build/bench-disk.XXXXXX") work=$(mktemp -d "$build/bench-scores.XXXXXX")
 command_on_exit rm -rf -- "$disk" "$work"
 step "starting Wine with the test drives, a directory on the disk (d:) and the Windows filesystems (e: f: g:)"
@@ -26,12 +32,12 @@ command_on_exit session_down
 session_up "$build/wineprefix" tests
 # d: and the filesystems before m:, so that all of them are among the seven drives the window offers.
 SESSION_FS_LETTERS="ntfs:e exfat:f fat32:g"
-session_test_drives "$([ "$part" = overhead ] || echo --windows-filesystems)"
+session_test_drives "$([ "$part" = overhead ] || [ "$part" = whole ] || echo --windows-filesystems)"
 session_link d "$disk"
 session_start
 
-exe="$build/app/ferrulon.exe"
-if [ "$part" != scores ]; then
+exe=${FERRULON_EXE:-$build/app/ferrulon.exe}   # another build's ferrulon.exe may be measured instead
+if [ "$part" = overhead ] || [ "$part" = all ]; then
   echo "ferrulon.exe: $(stat -c %s "$exe") bytes; imports:" \
        $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')
   for drive in 'm:\' 'd:\'; do
@@ -41,6 +47,50 @@ if [ "$part" != scores ]; then
   done
 fi
 [ "$part" != overhead ] || command_end 0
+
+# The whole-run check: one line a run in whole.txt ("bare SCORE MEAN_US LOAD", "program SCORE - LOAD"),
+# the statistics from those lines only.
+if [ "$part" = whole ]; then
+  step "the whole-run check on m: (tmpfs): $rounds rounds, each a bare run and a run of ferrulon.exe, then a bare run"
+  : >"$work/whole.txt"
+  bare_once() {
+    local status=0 line
+    run_step "$WINE" "$build/bench/bare_run.exe" 'm:\' </dev/null 2>/dev/null | tr -d '\r' >"$work/bare.log" || status=$?
+    line=$(grep -a '^result: bare ' "$work/bare.log") && [ "$status" = 0 ] ||
+      { cat "$work/bare.log"; echo "== the bare run on m: failed (exit code $status)" >&2; command_end 2; }
+    echo "bare ${line#result: bare } $(cut -d ' ' -f 1 /proc/loadavg)" | tee -a "$work/whole.txt"
+  }
+  program_once() {
+    local status=0
+    run_step "$WINE" "$build/tools/demo/ferrulon_demo.exe" "$exe" m "$work/window.bmp" </dev/null 2>/dev/null |
+      tr -d '\r' >"$work/demo.log" || status=$?
+    compare_read_result "$work/demo.log" "$status"
+    [ -n "$RESULT_SCORE" ] ||
+      { sed 's/^/   /' "$work/demo.log"; echo "== ferrulon.exe gave no score on m: ($RESULT_VERDICT)" >&2; command_end 2; }
+    echo "program $RESULT_SCORE - $(cut -d ' ' -f 1 /proc/loadavg)" | tee -a "$work/whole.txt"
+  }
+  for ((round = 1; round <= rounds; round++)); do bare_once; program_once; done
+  bare_once
+  awk '
+    $1 == "bare" { bare[++b] = $2 } $1 == "program" { score[++p] = $2 } { load[++n] = $4 }
+    END {
+      for (i = 1; i <= p; i++) {
+        ratio[i] = score[i] / ((bare[i] + bare[i + 1]) / 2)
+        printf "round %d: score %d ms per pass, bare %d and %d: ratio %.4f\n", i, score[i], bare[i], bare[i + 1], ratio[i]
+        for (j = i; j > 1 && ratio[j - 1] > ratio[j]; j--) { t = ratio[j]; ratio[j] = ratio[j - 1]; ratio[j - 1] = t }
+      }
+      low = load[1]; high = load[1]
+      for (i = 2; i <= n; i++) { if (load[i] < low) low = load[i]; if (load[i] > high) high = load[i] }
+      median = p % 2 ? ratio[(p + 1) / 2] : (ratio[p / 2] + ratio[p / 2 + 1]) / 2
+      # Other work on the machine only adds time: the quickest runs come closest to a quiet machine.
+      for (i = 1; i <= p; i++) if (i == 1 || score[i] < quickest) quickest = score[i]
+      for (i = 1; i <= b; i++) if (i == 1 || bare[i] < quickestBare) quickestBare = bare[i]
+      printf "whole-run ratio, program / bare: median %.4f of %d rounds; quickest runs %d / %d ms: %.4f\n",
+        median, p, quickest, quickestBare, quickest / quickestBare
+      printf "load average (1 min) over the runs: %s to %s on %d cores\n", low, high, cores
+    }' cores="$(nproc)" "$work/whole.txt"
+  command_end 0
+fi
 
 # 1234567 as 1,234,567
 grouped() { echo "$1" | sed ':a;s/\B[0-9]\{3\}\>/,&/;ta'; }
