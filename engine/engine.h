@@ -70,8 +70,7 @@ constexpr std::int64_t CannotOpenFile = 2;
 struct RunView {
   void (*driveUnderTest)();                               // the run begins on the chosen drive
   void (*scorePending)();                                 // no score yet: after the settle delay
-  void (*countRefreshed)(std::int64_t which, std::int64_t count);   // every 32nd cycle per count, told
-                                                                   // after the pass's time is taken
+  void (*countRefreshed)(std::int64_t which, std::int64_t count);   // every 32nd cycle per count
   void (*passDone)(std::int64_t passesDone);              // 1..50, outside the pass time
   void (*failed)();                                       // a line read back differently
   void (*completed)(const runtime::Text& score);          // score and verdict of a completed run
@@ -83,7 +82,6 @@ struct RunView {
 
 void RunDriveTest(const RunView& view);   // in the current directory; returns when the run ends
 bool RunCycle(const RunView& view);       // one write/verify cycle; false when the run ends in it
-void ShowDueCounts(const RunView& view);  // the counts that fell due since they were last shown
 std::int64_t RequestStop();               // the Stop button's handler: StopFlag := StopRequested
 void ClearCounters();                     // characters written and verified, file operations
 // After a stopped run: the flags, the pass position and the counters back to 0, and any test

@@ -36,28 +36,16 @@ bool StopSeen() {
 // Clicks made during the pass are dropped here, as at every other end of a run: a click on the
 // close box must not close the window once the run is over.
 void Abandon(const RunView& view, std::int64_t message) {
-  ShowDueCounts(view);
   view.fileMessage(message);
   view.drainEvents();
   RunState = ResetPending;
 }
 
-// Counts that fell due in the pass going on, in the order they fell due. A pass's time is the
-// time of its requests: the window is told once that time is taken, or where the run ends inside
-// the pass, so that it shows at every drain what it would have shown had it been told at once.
-struct DueCount {
-  std::int64_t which, count;
-};
-constexpr std::int64_t MostDue = 3 * (CyclesPerPass / RefreshInterval + 1);   // each count at most twice a pass
-DueCount DueCounts[MostDue];
-std::int64_t DueCountsHeld = 0;
-
-// Counts one cycle for a count on show; every 32nd cycle its value falls due.
+// Counts one cycle for a count on show and reports the count every 32nd cycle.
 void CountCycle(const RunView& view, std::int64_t& sinceRefresh, std::int64_t which, std::int64_t count) {
   sinceRefresh += 1;
   if (sinceRefresh < RefreshInterval) return;
-  if (DueCountsHeld == MostDue) ShowDueCounts(view);   // only when cycles are run outside a pass
-  DueCounts[DueCountsHeld++] = DueCount{which, count};
+  view.countRefreshed(which, count);
   sinceRefresh = 0;
 }
 
@@ -89,7 +77,6 @@ bool ReadPhase() {
 
 // The failure verdict; the failing cycle's file stays on the drive and the run state stays as it is.
 void Fail(const RunView& view) {
-  ShowDueCounts(view);
   view.failed();
   view.drainEvents();
   FailureFlag = 0;
@@ -155,14 +142,9 @@ void RunDriveTest(const RunView& view) {
   Prepare(view);
   while (PassesDone < PassesPerRun) {
     PassStartMs = runtime::ElapsedMs();
-    while (CyclesInPass < CyclesPerPass) {
-      if (!RunCycle(view)) {
-        ShowDueCounts(view);   // stopped inside the pass
-        return;
-      }
-    }
+    while (CyclesInPass < CyclesPerPass)
+      if (!RunCycle(view)) return;
     PassTimes[PassesDone] = runtime::ElapsedMs() - PassStartMs;
-    ShowDueCounts(view);
     CyclesInPass = 0;
     PassesDone += 1;
     view.passDone(PassesDone);
@@ -170,11 +152,6 @@ void RunDriveTest(const RunView& view) {
     if (StopSeen()) return;
   }
   Complete(view);
-}
-
-void ShowDueCounts(const RunView& view) {
-  for (std::int64_t i = 0; i < DueCountsHeld; ++i) view.countRefreshed(DueCounts[i].which, DueCounts[i].count);
-  DueCountsHeld = 0;
 }
 
 std::int64_t RequestStop() {
