@@ -4,7 +4,7 @@
 // (bench/bare_cycle.h), on one drive in one process, and prints per-cycle medians and their ratio
 // A/B. Then, in the same rounds, what each piece of the program's own work costs per cycle:
 //  - the look at the window's queue, and a PeekMessage, the call it makes when one is due;
-//  - a status-bar refresh (three fields every 32nd cycle), which the run makes after a pass's time;
+//  - a status-bar refresh (three fields every 32nd cycle), which the run makes inside the pass;
 //  - the lines' text work (reversal, UTF-8 forms, the lines read back and their comparison) and
 //    the reading loop's own bookkeeping, over an in-memory file that costs next to nothing, less
 //    the same requests made to it by the bare loop.
@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
   std::printf("    lines written: their UTF-8 form                          %8.2f\n", writeLines.Us());
   std::printf("    lines read: the reading loop, UTF-16 forms, comparisons  %8.2f\n", readLines.Us());
   std::printf("    the rest: reversals, counters, delete loops               %8.2f\n", rest.Us());
-  std::printf("  after the pass: status refreshes, 3 in 32 cycles           %8.2f   (%.0f us each)\n",
+  std::printf("  in the pass: status refreshes, 3 in 32 cycles              %8.2f   (%.0f us each)\n",
               refresh.Us() * 3 / 32, refresh.Us());
   std::printf("  for comparison, a PeekMessage in every cycle               %8.2f\n", peek.Us());
   ui::DestroyMainWindow();
