@@ -142,7 +142,6 @@ int main(int argc, char** argv) {
     for (int c = 0; c < cycles && !ended; ++c) ended = !engine::RunCycle(ui::MainWindowView);
     own.push_back((NowUs() - start) / cycles);
     engine::CyclesInPass = 0;
-    engine::ShowDueCounts(ui::MainWindowView);   // as at the end of a pass: outside the timing
     runtime::DrainEvents();
   };
   const auto bareCycles = [&] {
@@ -186,7 +185,6 @@ int main(int argc, char** argv) {
     }
     engine::FileCalls = platform;
     engine::CyclesInPass = 0;
-    engine::ShowDueCounts(QuietView);
     memoryOwn.us.push_back(programCycle - bareCycle);
     writeLines.us.push_back((programWrite - bareWrite) / cycles);
     readLines.us.push_back((programRead - bareRead) / cycles);
