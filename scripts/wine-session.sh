@@ -1,8 +1,9 @@
 # The Wine session of a Wine prefix: a display, the prefix itself, drive letters and one wineserver
 # that every Windows program of a command joins. One lifecycle: session_up records in
-# <prefix>.session/made each thing it makes (a display, a directory, a drive link, a mount, a user's
-# directory it maps), session_down removes exactly those, and session_up first removes what a
-# killed session left. Programs and scripts join through <build>/wine-run, which reads
+# <prefix>.session/made each thing it makes (a display, a directory, a drive link, a mount, a
+# directory of the run's own in a user's directory, a results folder: the last two by device and
+# inode), session_down removes exactly those, and session_up first removes what a killed session
+# left. Programs and scripts join through <build>/wine-run, which reads
 # <prefix>.session/env.
 #
 #   bash scripts/wine-session.sh up BUILD [--windows-filesystems]   the tests' session (CTest's fixture):
