@@ -64,8 +64,8 @@ extern std::int64_t OperationsRefreshCount;
 constexpr std::int64_t WrittenCount = 0;      // the counts a refreshed status field shows
 constexpr std::int64_t VerifiedCount = 1;
 constexpr std::int64_t OperationsCount = 2;
-constexpr std::int64_t CannotCreateFile = 1;  // the two file messages
-constexpr std::int64_t CannotOpenFile = 2;
+constexpr std::int64_t FileNotCreated = 1;    // the two file messages: which request failed
+constexpr std::int64_t FileNotOpened = 2;
 
 struct RunView {
   void (*driveUnderTest)();                               // the run begins on the chosen drive
@@ -75,7 +75,7 @@ struct RunView {
   void (*failed)();                                       // a line read back differently
   void (*completed)(const runtime::Text& score);          // score and verdict of a completed run
   void (*readyAgain)();                                   // after a completed run
-  void (*fileMessage)(std::int64_t message);              // CannotCreateFile or CannotOpenFile
+  void (*fileMessage)(std::int64_t message);              // FileNotCreated or FileNotOpened
   void (*drainEvents)();                                  // lets the window take pending events
   void (*stayResponsive)();   // once a cycle: the window answers the system, taking no event
 };

@@ -115,13 +115,13 @@ bool RunCycle(const RunView& view) {
   view.stayResponsive();
   if (StopSeen()) return false;
   if (!WritePhase()) {
-    Abandon(view, CannotCreateFile);
+    Abandon(view, FileNotCreated);
     return false;
   }
   FileOperations += 1;
   CountCycle(view, WrittenRefreshCount, WrittenCount, CharsWritten);
   if (!ReadPhase()) {
-    Abandon(view, CannotOpenFile);
+    Abandon(view, FileNotOpened);
     return false;
   }
   FileOperations += 1;

@@ -56,7 +56,7 @@ void ShowReadyAgain() {
 }
 
 void ShowFileMessage(std::int64_t message) {
-  (void)runtime::ShowMessage(InfoCaption, message == engine::CannotCreateFile ? CannotCreateFile : CannotOpenFile);
+  (void)runtime::ShowMessage(InfoCaption, message == engine::FileNotCreated ? CannotCreateFile : CannotOpenFile);
 }
 
 }  // namespace

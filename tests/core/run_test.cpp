@@ -180,9 +180,9 @@ TEST_F(Run, HeldFileIsTriedAgainForAboutASecondOtherErrorsAreToldAtOnce) {
   } cases[] = {
       {"cycle 2's file locked for two tries (a create and its fallback each)", {{CreateFails, 2, 4, Locked}}, {150, 0, 3}},
       {"pending deletion when reopened once", {{OpenFails, 1, 1, Pending}}, {50, 0, 3}},
-      {"locked for good", {{CreateFails, 1, Always, Locked}}, {1000, engine::CannotCreateFile, 0}},
-      {"pending deletion for good when reopened", {{OpenFails, 1, Always, Pending}}, {1000, engine::CannotOpenFile, 1}},
-      {"write-protected", {{CreateFails, 1, Always, ERROR_WRITE_PROTECT}}, {0, engine::CannotCreateFile, 0}},
+      {"locked for good", {{CreateFails, 1, Always, Locked}}, {1000, engine::FileNotCreated, 0}},
+      {"pending deletion for good when reopened", {{OpenFails, 1, Always, Pending}}, {1000, engine::FileNotOpened, 1}},
+      {"write-protected", {{CreateFails, 1, Always, ERROR_WRITE_PROTECT}}, {0, engine::FileNotCreated, 0}},
   };
   for (const auto& c : cases) {
     ResetWorld();
