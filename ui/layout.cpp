@@ -1,4 +1,4 @@
-// The main window: every control it will ever show, built once after drive discovery.
+// The main window's layout: every control it will ever show, built once after drive discovery.
 #include "drives/drives.h"
 #include "engine/engine.h"
 #include "runtime/runtime.h"
@@ -7,8 +7,6 @@
 #include "ui/ui.h"
 
 namespace ui {
-
-std::int64_t SelectedSlot = NoSelection;
 
 namespace {
 
@@ -74,22 +72,6 @@ void BuildMainWindow() {
   // pump calls inside the run's drains; every other click waits in the queue for the main loop.
   (void)runtime::BindClickHandler(StopButton, engine::RequestStop);
   runtime::DrainEvents();
-}
-
-void StartProgram() {
-  runtime::PrepareEnvironment();
-  SelectedSlot = NoSelection;
-  engine::FailureFlag = 0;
-  engine::FillPatternTable();
-  drives::DriveCount = drives::CountDrives();
-  drives::EnumerateDrives();
-  drives::FillDriveRoots();
-  BuildMainWindow();
-}
-
-void EndProgram() {
-  DestroyMainWindow();
-  runtime::ReleaseEnvironment();
 }
 
 }  // namespace ui

@@ -12,6 +12,9 @@ namespace ui {
 
 namespace {
 
+constexpr std::int64_t NoSelection = 100;   // SelectedSlot when no drive slot is chosen
+
+std::int64_t SelectedSlot = NoSelection;   // 0..6 from Start's reading of the slots until its run has ended
 runtime::Text& StartDirectory = runtime::Lasting<runtime::Text>();   // current when the main loop began
 
 // Back to the directory the program started in once a run has ended, so that nothing of ours
@@ -91,7 +94,7 @@ void Start() {
     runtime::DrainEvents();
     return;
   }
-  engine::RunDriveTest(MainWindowView);
+  engine::RunDriveTest(MainWindowView(drives::DriveRoots[slot].c_str()));
   if (engine::RunState != engine::ResetPending) LetGoOfDrive();   // else after the reset's clean-up
   SelectedSlot = NoSelection;
   if (slot == 1) runtime::DrainEvents();   // intended: see above

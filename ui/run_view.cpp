@@ -1,5 +1,4 @@
 // The main window's view of a run: what the engine reports, shown in the window's controls.
-#include "drives/drives.h"
 #include "engine/engine.h"
 #include "runtime/runtime.h"
 #include "ui/places.h"
@@ -12,6 +11,8 @@ namespace {
 
 constexpr std::int64_t ProgressPerPass = 10;   // the bar counts the passes down from 500
 
+const wchar_t* DriveUnderTest = L"";   // the root of the drive the run is on, as its caller handed it
+
 struct CountField {
   std::int64_t field;
   const wchar_t* label;
@@ -20,10 +21,10 @@ struct CountField {
 constexpr CountField CountFields[] = {{WrittenField, WrittenLabel}, {VerifiedField, VerifiedLabel},
                                       {FileOpsField, FileOpsLabel}};
 
-// "驱动器测试: " and the root of the slot chosen for the run.
+// "驱动器测试: " and the root of the drive the run is on.
 void ShowDriveUnderTest() {
   runtime::Text text = DriveUnderTestLabel;
-  if (SelectedSlot >= 0 && SelectedSlot < drives::DriveRootEntries) text += drives::DriveRoots[SelectedSlot];
+  text += DriveUnderTest;
   CreateCentredText(DriveUnderTestText, DriveUnderTestPlace, text.c_str());
 }
 
@@ -59,10 +60,15 @@ void ShowFileMessage(std::int64_t message) {
   (void)runtime::ShowMessage(InfoCaption, message == engine::FileNotCreated ? CannotCreateFile : CannotOpenFile);
 }
 
+const engine::RunView View = {ShowDriveUnderTest, ShowScorePending, ShowCount,      ShowPassDone,
+                              ShowFailure,        ShowCompleted,    ShowReadyAgain, ShowFileMessage,
+                              runtime::DrainEvents, runtime::StayResponsive};
+
 }  // namespace
 
-const engine::RunView MainWindowView = {ShowDriveUnderTest, ShowScorePending, ShowCount,   ShowPassDone,
-                                        ShowFailure,        ShowCompleted,    ShowReadyAgain, ShowFileMessage,
-                                        runtime::DrainEvents, runtime::StayResponsive};
+const engine::RunView& MainWindowView(const wchar_t* root) {
+  DriveUnderTest = root != nullptr ? root : L"";
+  return View;
+}
 
 }  // namespace ui

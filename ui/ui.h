@@ -1,4 +1,5 @@
-// User interface: control services, the main window's layout and the main loop.
+// User interface: control services, the main window's layout, the main loop, and the program's
+// start-up and shutdown around them.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +35,6 @@ constexpr std::int64_t FailureRed = 255;
 constexpr std::int64_t SuccessGreen = 65280;
 constexpr std::int64_t DefaultColor = -1;
 
-constexpr std::int64_t NoSelection = 100;   // SelectedSlot when no drive slot is chosen
 constexpr std::int64_t ProgressAtRest = 500;   // the bar's range and its value between runs
 
 // ---- Control services ----------------------------------------------------------------------
@@ -67,13 +67,13 @@ void SetControlEnabled(std::int64_t number, bool enabled);
 void SetControlHidden(std::int64_t number, bool hidden);
 
 // ---- Main window and main loop -------------------------------------------------------------
-extern std::int64_t SelectedSlot;   // 0..6, or NoSelection
-
-extern const engine::RunView MainWindowView;   // a run shown in the main window
+// A run on the drive at `root` shown in the main window; the root must outlive the run.
+const engine::RunView& MainWindowView(const wchar_t* root);
 
 void BuildMainWindow();   // once, after drive discovery
 void RunMainLoop();       // until the window is asked to close
 
+// ---- Start-up and shutdown -----------------------------------------------------------------
 // Everything before the main loop: the environment, the tables, the drives and the window; and
 // everything after it: the window, then the environment with its heaps. The process ends next.
 void StartProgram();

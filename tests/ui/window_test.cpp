@@ -63,22 +63,26 @@ void Build(const std::vector<std::wstring>& roots) {
   for (runtime::Text& root : drives::DriveRoots) root.clear();
   for (std::size_t i = 0; i < roots.size(); ++i) drives::DriveRoots[i] = roots[i].c_str();
   drives::DriveCount = static_cast<std::int64_t>(roots.size());
-  ui::SelectedSlot = ui::NoSelection;
   ui::BuildMainWindow();
   Main = FindWindowW(L"FerrulonMainWindow", nullptr);
 }
 
-// What only the view decides: how a count reads in its field, and that a verdict's colour is the
-// banner's painted background on the screen. (All else it shows, the file messages included: the
-// campaign below, whose message box checks each against the create or open that failed.)
-TEST(Window, ViewShowsCountsAndPaintsTheVerdicts) {
+// What only the view decides: the drive it was handed, how a count reads in its field, and that a
+// verdict's colour is the banner's painted background on the screen. (All else it shows, the file
+// messages included: the generated sessions, whose message box checks each against the create or
+// open that failed.)
+TEST(Window, ViewShowsTheDriveAndCountsAndPaintsTheVerdicts) {
   runtime::PrepareEnvironment();
   Build({L"m:\\"});
+  const engine::RunView& view = ui::MainWindowView(L"q:\\");
+  view.driveUnderTest();
+  EXPECT_EQ(TextAndPlace(ui::DriveUnderTestText), L"驱动器测试: q:\\ @ 180,136 145x20");
   for (std::int64_t which : {engine::WrittenCount, engine::VerifiedCount, engine::OperationsCount})
-    ui::MainWindowView.countRefreshed(which, 64 + which);
+    view.countRefreshed(which, 64 + which);
   EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  64", L" 验证:  65", L" 读/写数:  66"}));
   for (COLORREF color : {255, 65280}) {
-    color == 255 ? ui::MainWindowView.failed() : ui::MainWindowView.completed(L"246");
+    if (color == 255) view.failed();
+    else view.completed(L"246");
     UpdateWindow(Control(ui::StatusBanner));
     EXPECT_EQ(ScreenPixel(Control(ui::StatusBanner), 2, 2, color), color);
     EXPECT_EQ(ScreenPixel(Control(ui::StatusBanner), 127, 12, color), color);
@@ -203,7 +207,7 @@ std::wstring Shown() {
                       TextAndPlace(ui::DriveUnderTestText) + L" | " + TextAndPlace(ui::StoredScoreText) + L" | " + CurrentDirectory() + L" | ";
   for (std::int64_t i = 0; i < ui::DriveSlots; ++i) line += ui::GetControlState(ui::DriveOption0 + i) == 1 ? L"x" : L"-";
   for (std::int64_t n : {std::int64_t{Enabled(Control(ui::StartButton))}, ui::GetControlState(ui::ProgressBar), engine::StopFlag,
-                         engine::RunState, ui::SelectedSlot, std::int64_t{World.exists}, std::int64_t{!S.bare || StatusTexts() == BareLabels}})
+                         engine::RunState, std::int64_t{World.exists}, std::int64_t{!S.bare || StatusTexts() == BareLabels}})
     line += L" " + std::to_wstring(n);
   return line;
 }
@@ -217,7 +221,7 @@ std::wstring Due() {
   line += L",136 145x20 | " + S.stored + L" | " + S.startedIn + L" | ";
   for (std::int64_t i = 0; i < ui::DriveSlots; ++i) line += i == S.slot ? L"x" : L"-";
   for (std::int64_t n : {std::int64_t{!failed}, failed && passed ? 500 - 10 * engine::PassesDone : 500,
-                         S.stopPending ? engine::StopRequested : 0, std::int64_t{0}, ui::NoSelection, std::int64_t{failed}, std::int64_t{1}})
+                         S.stopPending ? engine::StopRequested : 0, std::int64_t{0}, std::int64_t{failed}, std::int64_t{1}})
     line += L" " + std::to_wstring(n);
   return line;
 }
