@@ -34,7 +34,8 @@ struct HeapAllocator {
 
 // A process-wide object made in the table heap and never destroyed. Whatever holds texts or lists
 // is made this way, so the C runtime has no destructor of ours to run at exit: on Windows it may
-// run them while the process ends, after shutdown has destroyed the heaps they would walk.
+// run them while the process ends, after shutdown has destroyed the heaps they would walk. The Clang
+// build refuses any object of the program's that has a destructor to run at exit (app/CMakeLists.txt).
 template <class T>
 T& Lasting() {
   struct Holder { T value; };

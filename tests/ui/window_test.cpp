@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <random>
 
 #include "core/fake_world.h"
@@ -382,17 +381,6 @@ TEST(Start, SlotZeroDrainsBeforeItsRunSlotOneAfterOtherSlotsNever) {
   ui::DestroyMainWindow();
   RemoveFakes();
   EXPECT_EQ(seen, (std::vector<std::string>{"aSWb", "SabW", "SWab", "SWab", "SWab", "SWab", "SWab"}));
-}
-
-// Windows' C runtime may run exit-time destructors while the process ends, after shutdown has
-// destroyed the heaps. Run them after the real start-up and shutdown: nothing of ours may be left.
-// A fault ends the process with its code (the test entry's exception filter).
-TEST(Shutdown, ExitTimeDestructorsAfterShutdownFindNothingOfOurs) {
-  EXPECT_EXIT({
-    ui::StartProgram();
-    ui::EndProgram();
-    std::exit(0);
-  }, testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
