@@ -25,45 +25,50 @@ enum Outcome { Green, Red, Message, Stopped, Outcomes };
 const char* const OutcomeNames[Outcomes] = {"green", "red", "with a message", "stopped"};
 
 struct Drive {
-  std::int64_t cycles = 0, stopAtDrain = 0, drains = 0, verdicts = 0;
+  std::int64_t cycles = 0, stopAtDrain = 0, drains = 0, verdicts = 0;   // verdicts: bits Green and Red
   bool stopped = false;
   std::vector<std::int64_t> messages{};
   std::string description{};
-} D;
+} Tried;
 
 const engine::RunView HostileView = {
     [] {}, [] {}, [](std::int64_t, std::int64_t) {}, [](std::int64_t) {},
-    [] { D.verdicts += 1 << Red; }, [](const runtime::Text&) { D.verdicts += 1 << Green; }, [] {},
-    [](std::int64_t message) { D.messages.push_back(message); },
+    [] { Tried.verdicts += 1 << Red; }, [](const runtime::Text&) { Tried.verdicts += 1 << Green; }, [] {},
+    [](std::int64_t message) { Tried.messages.push_back(message); },
     [] {   // the drain after the last pass; not those after a verdict or a message
-      if (D.verdicts == 0 && D.messages.empty() && ++D.drains == D.stopAtDrain) D.stopped = true, (void)engine::RequestStop();
+      if (Tried.verdicts > 0 || !Tried.messages.empty() || ++Tried.drains != Tried.stopAtDrain) return;
+      Tried.stopped = true;
+      (void)engine::RequestStop();
     },
     [] {}};
 
 // The drive of one seed, and its one-line description.
 void Generate(std::uint64_t seed) {
-  D = Drive{};
+  Tried = Drive{};
   ResetWorld();
   World.logging = false;
   World.budget = RequestBudget;
   std::mt19937_64 random(seed * 0x9E3779B97F4A7C15ULL + 1);
   const auto upTo = [&](std::int64_t n) { return 1 + static_cast<std::int64_t>(random() % n); };
-  D.cycles = World.cyclesLeft = upTo(3);
+  Tried.cycles = World.cyclesLeft = upTo(3);
   World.passesLeft = 1;
   for (std::int64_t n = upTo(3); n > 0; --n) {
     Fault f{static_cast<FaultKind>(random() % FaultKinds), 0, 1, random()};
-    f.from = upTo(PerCycle[FaultClasses[f.kind].counter] * D.cycles);
+    f.from = upTo(PerCycle[FaultClasses[f.kind].counter] * Tried.cycles);
     if (f.kind == EndsEarly || f.kind == SeekFails || random() % 3 == 0) f.count = upTo(4) == 1 ? Always : upTo(20);
     const DWORD errors[] = {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT, ERROR_DISK_FULL, ERROR_NOT_READY};
     if (f.kind == CreateFails || f.kind == OpenFails) f.arg = errors[f.arg % 5];
     World.faults.push_back(f);
-    D.description += std::string("; ") + FaultClasses[f.kind].name + " from request " + std::to_string(f.from) + " for " +
+    Tried.description += std::string("; ") + FaultClasses[f.kind].name + " from request " + std::to_string(f.from) + " for " +
                      (f.count == Always ? "good" : std::to_string(f.count)) + " (" + std::to_string(f.arg % 100000) + ")";
   }
-  if (random() % 4 == 0) (random() % 2 ? World.stopAtRequest = upTo(12810 * D.cycles) : D.stopAtDrain = 1);
-  D.description = "seed " + std::to_string(seed) + ": " + std::to_string(D.cycles) + " cycles to go" +
+  if (random() % 4 == 0) {   // a Stop, at a request or after the last pass
+    if (random() % 2) World.stopAtRequest = upTo(12810 * Tried.cycles);
+    else Tried.stopAtDrain = 1;
+  }
+  Tried.description = "seed " + std::to_string(seed) + ": " + std::to_string(Tried.cycles) + " cycles to go" +
                   (World.stopAtRequest ? ", Stop at request " + std::to_string(World.stopAtRequest) : "") +
-                  (D.stopAtDrain ? ", Stop after the last pass" : "") + D.description;
+                  (Tried.stopAtDrain ? ", Stop after the last pass" : "") + Tried.description;
 }
 
 // The run on the drive of one seed and, when the run asks for it, the main loop's reset.
@@ -72,22 +77,22 @@ void Try(std::uint64_t seed) {
   FreshRunState();
   engine::LastScoreText = L"777";
   engine::RunDriveTest(HostileView);
-  D.stopped = D.stopped || (World.stopAtRequest > 0 && World.allRequests >= World.stopAtRequest);
+  Tried.stopped = Tried.stopped || (World.stopAtRequest > 0 && World.allRequests >= World.stopAtRequest);
   const bool reset = engine::RunState == engine::ResetPending;
-  const Outcome outcome = D.verdicts ? (D.verdicts == 1 << Red ? Red : Green) : !D.messages.empty() ? Message : Stopped;
+  const Outcome outcome = Tried.verdicts ? (Tried.verdicts == 1 << Red ? Red : Green) : !Tried.messages.empty() ? Message : Stopped;
   const std::vector<std::int64_t>& back = World.linesBack;
   const std::int64_t phases = static_cast<std::int64_t>(back.size());
   const auto differing = std::find_if(back.begin(), back.end(), [](std::int64_t n) { return n < 100; });
-  if (D.verdicts > 2 || (D.verdicts > 0) + !D.messages.empty() + (reset && D.messages.empty()) != 1 ||
-      D.messages.size() > 1 || reset != (outcome == Message || outcome == Stopped))
+  if (Tried.verdicts > 2 || (Tried.verdicts > 0) + !Tried.messages.empty() + (reset && Tried.messages.empty()) != 1 ||
+      Tried.messages.size() > 1 || reset != (outcome == Message || outcome == Stopped))
     Violate("not exactly one ending");
   if ((outcome == Red) != (differing != back.end()) || (outcome == Red && differing + 1 != back.end()))
     Violate("the lines of read phase " + std::to_string(differing - back.begin() + 1) + " of " + std::to_string(phases) +
             ", yet the run ended " + OutcomeNames[outcome]);
   if ((outcome == Green) != (engine::LastScoreText != runtime::Text(L"777"))) Violate("a score without green, or green without");
-  if (outcome == Green && phases != D.cycles) Violate("green without every cycle");
-  if (outcome == Stopped ? !D.stopped : D.stopped && outcome == Green) Violate(D.stopped ? "Stop not seen" : "stopped without Stop");
-  if ((outcome == Message ? D.messages[0] : 0) != World.lastFailed) Violate("the message does not match the last create or open");
+  if (outcome == Green && phases != Tried.cycles) Violate("green without every cycle");
+  if (outcome == Stopped ? !Tried.stopped : Tried.stopped && outcome == Green) Violate(Tried.stopped ? "Stop not seen" : "stopped without Stop");
+  if ((outcome == Message ? Tried.messages[0] : 0) != World.lastFailed) Violate("the message does not match the last create or open");
   if (outcome == Red) {
     std::int64_t equal = 0;
     for (int i = 0; i < engine::LinesPerFile; ++i) {
@@ -95,7 +100,7 @@ void Try(std::uint64_t seed) {
       if (i < back.back() && engine::ReadBackTable[i] != engine::PatternTable[i]) Violate("a line back as written, unequal");
     }
     if (engine::CharsVerified != 12300 * (phases - 1) + 123 * equal || engine::CharsWritten != 12300 * World.filesCreated ||
-        engine::FileOperations != 2 * phases || engine::CyclesInPass != engine::CyclesPerPass - D.cycles + phases - 1 ||
+        engine::FileOperations != 2 * phases || engine::CyclesInPass != engine::CyclesPerPass - Tried.cycles + phases - 1 ||
         engine::PassesDone != engine::PassesPerRun - 1 || engine::RunState != 0 || !World.exists)
       Violate("counters, or the failing file, after the red verdict");
   }
@@ -108,13 +113,15 @@ void Try(std::uint64_t seed) {
   if (outcome != Red && World.exists && !keeps) Violate("a test file left after the run");
 }
 
-// Drives that found faults, kept whatever the campaign's range: deletes reported done while the file
-// stays (in a run; in the reset after a Stop), and bytes without end or terminator after a file cut
-// short by a write, or put in its place by the drive.
-const std::uint64_t FoundSeeds[] = {178, 270, 2001, 1054};
+// Drives that found faults, kept whatever the campaign's range.
+constexpr std::uint64_t DeleteReportedFileStays = 178;        // a delete reported done, the file still there
+constexpr std::uint64_t DeleteReportedInTheReset = 270;       // ... in the reset after a Stop
+constexpr std::uint64_t EndlessBytesAfterShortWrite = 2001;   // bytes without end or terminator past a cut file
+constexpr std::uint64_t EndlessBytesInReplacedFile = 1054;    // ... past a file the drive put in its place
 
 TEST(HostileDrives, NeverAFalseGreenACrashOrAHang) {
-  std::vector<std::uint64_t> seeds(std::begin(FoundSeeds), std::end(FoundSeeds));
+  std::vector<std::uint64_t> seeds = {DeleteReportedFileStays, DeleteReportedInTheReset, EndlessBytesAfterShortWrite,
+                                      EndlessBytesInReplacedFile};
   for (std::uint64_t seed : Seeds("FERRULON_DRIVES", 1, 10000)) seeds.push_back(seed);
   InstallFakes();
   std::int64_t failures = 0;
@@ -122,7 +129,7 @@ TEST(HostileDrives, NeverAFalseGreenACrashOrAHang) {
     CurrentCase = "FERRULON_DRIVES=" + std::to_string(seed);
     Try(seed);
     if (!World.violation.empty() && ++failures <= 20)
-      ADD_FAILURE() << World.violation << "\n  " << D.description << "\n  alone: FERRULON_DRIVES=" << seed;
+      ADD_FAILURE() << World.violation << "\n  " << Tried.description << "\n  alone: FERRULON_DRIVES=" << seed;
   }
   RemoveFakes();
   CurrentCase.clear();

@@ -31,7 +31,10 @@ std::vector<Text> ReadLines(const std::string& bytes, std::size_t lines) {
   engine::UnbufferedTextFile file{};
   EXPECT_TRUE(engine::OpenForReading(file, L"tfile.frl"));
   Text line = L"left over";   // each read replaces all the text held, as the run's table entries are reused
-  while (result.size() < lines) engine::ReadLine(file, line), result.push_back(line);
+  for (std::size_t i = 0; i < lines; ++i) {
+    engine::ReadLine(file, line);
+    result.push_back(line);
+  }
   engine::Close(file);
   return result;
 }
@@ -187,7 +190,8 @@ TEST_F(Run, HeldFileIsTriedAgainForAboutASecondOtherErrorsAreToldAtOnce) {
   for (const auto& c : cases) {
     ResetWorld();
     FreshRunState();
-    World.faults = c.faults, World.stopAtDeleteOf = 3;
+    World.faults = c.faults;
+    World.stopAtDeleteOf = 3;
     RunTest();
     std::int64_t message = 0;
     for (const std::string& what : World.shown)

@@ -78,7 +78,9 @@ TEST_F(Soak, SevenSlotsACompleteRunThenStoppedRunsOnEveryFilesystemKeepWhatThePr
   bool held = false;   // the file caught between two of the program's own opens, and held
   for (const ULONGLONG until = GetTickCount64() + 30000; !held && GetTickCount64() < until;) {
     HANDLE file = CreateFileW(TestFileOn(L'm').c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) held = (Sleep(300), CloseHandle(file) != FALSE);
+    if (file == INVALID_HANDLE_VALUE) continue;
+    Sleep(300);
+    held = CloseHandle(file) != FALSE;
   }
   EXPECT_TRUE(held) << "the test file was held for 300 ms";
   EXPECT_GE(HandlesOnDrive(program_, L'm'), 1) << "a run holds its drive: its current directory";

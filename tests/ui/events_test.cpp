@@ -71,7 +71,7 @@ TEST_F(EventPump, ActivationsMergeWhileBoundHandlersRunForEach) {
 // A click surfaces from the program's queue as one activation of its control, and polling never
 // blocks; changes the program makes itself post nothing. (Waiting for events, drains dropping them,
 // the close box only asking, and no event taken during a pass: the main loop's generated input in
-// window_test.)
+// user_session_test.)
 TEST_F(EventPump, ClicksSurfaceAsActivationsProgramChangesPostNothing) {
   ui::CreateButton(16, 140, 70, 120, 30, L"开始");
   PostMessageW(Control(16), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));

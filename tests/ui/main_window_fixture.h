@@ -1,15 +1,19 @@
-// The main window under test and what the window tests read of it; and a fixture that opens a real
-// main window through the control services for each test and destroys it afterwards.
+// The main window under test and what the window tests read of it; the window as the program
+// builds it; and a fixture that opens a bare main window for each test and destroys it afterwards.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/fake_world.h"
+#include "drives/drives.h"
 #include "runtime/runtime.h"
 #include "tools/driver/driver.h"
 #include "ui/ui.h"
@@ -22,6 +26,44 @@ inline RECT ClientRect(HWND control) {   // in the main window's client coordina
   GetWindowRect(control, &r);
   MapWindowPoints(nullptr, Main, reinterpret_cast<POINT*>(&r), 2);
   return r;
+}
+
+inline std::wstring TextOf(std::int64_t number) { return WindowText(Control(number)); }
+inline bool Enabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
+
+// "text @ x,y wxh" in the main window's client coordinates.
+inline std::wstring TextAndPlace(std::int64_t number) {
+  const RECT r = ClientRect(Control(number));
+  return TextOf(number) + L" @ " + std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L" " +
+         std::to_wstring(r.right - r.left) + L"x" + std::to_wstring(r.bottom - r.top);
+}
+
+using Texts = std::vector<std::wstring>;
+inline Texts StatusTexts() {
+  HWND bar = FindWindowExW(Main, nullptr, STATUSCLASSNAMEW, nullptr);
+  Texts texts;
+  for (wchar_t text[128]; texts.size() < 3; texts.push_back(text))
+    SendMessageW(bar, SB_GETTEXTW, texts.size(), reinterpret_cast<LPARAM>(text));
+  return texts;
+}
+
+inline std::wstring CurrentDirectory() {
+  wchar_t directory[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, directory);
+  return directory;
+}
+
+// The window as the program builds it, for the drives given, on the in-memory drive.
+inline void Build(const Texts& roots) {
+  ui::DestroyMainWindow();
+  runtime::DrainEvents();
+  ResetWorld();
+  FreshRunState();
+  for (runtime::Text& root : drives::DriveRoots) root.clear();
+  for (std::size_t i = 0; i < roots.size(); ++i) drives::DriveRoots[i] = roots[i].c_str();
+  drives::DriveCount = static_cast<std::int64_t>(roots.size());
+  ui::BuildMainWindow();
+  Main = FindWindowW(L"FerrulonMainWindow", nullptr);
 }
 
 // The colour on the screen at a point of a control. Wine hands painted windows to the display a
