@@ -19,8 +19,8 @@ namespace {
 // entries with odd letters or without terminators, up to 60 roots, a written size that is a lie.
 // A call never writes past the length it is given, as the platform's never does.
 std::mt19937_64 Random;
-std::vector<Text> Answered;                        // the last call's roots before its first odd entry, as far as
-                                                   // both its buffer and the size it reported reach; lower case
+std::vector<Text> Held;                            // the last answer's roots before its first odd entry, lower case
+bool Honest = false;                               // the last answer was written whole, its size told truly
 std::vector<std::wstring> TypeAsked, LabelAsked;   // roots, in the order asked
 
 DWORD WINAPI GeneratedStrings(DWORD length, LPWSTR buffer) {
@@ -31,7 +31,8 @@ DWORD WINAPI GeneratedStrings(DWORD length, LPWSTR buffer) {
   const std::uint64_t oddOneIn = Random() % 2 ? 8 : 1000;
   for (std::uint64_t n = Random() % 61; n > 0; --n) {
     if (Random() % oddOneIn == 0) {
-      answer += std::wstring{letters[Random() % letters.size()], letters[Random() % letters.size()], 0}, odd = true;
+      answer += std::wstring{letters[Random() % letters.size()], letters[Random() % letters.size()], 0};
+      odd = true;
       continue;
     }
     const wchar_t k = static_cast<wchar_t>(Random() % 26);
@@ -40,11 +41,12 @@ DWORD WINAPI GeneratedStrings(DWORD length, LPWSTR buffer) {
   }
   answer += L'\0';
   if (buffer == nullptr) return static_cast<DWORD>(Random() % 3 ? answer.size() : Random() % 300);
-  answer.resize(std::min<std::size_t>(answer.size(), Random() % 4 ? length : Random() % (length + 1)));
+  const std::size_t whole = answer.size();
+  answer.resize(std::min<std::size_t>(whole, Random() % 4 ? length : Random() % (length + 1)));
   std::copy(answer.begin(), answer.end(), buffer);
   const DWORD reported = Random() % 3 ? static_cast<DWORD>(answer.size() - (answer.size() > 0)) : Random() % (length + 40);
-  roots.resize(std::min<std::size_t>(roots.size(), std::min<std::size_t>(reported, answer.size()) / 4));
-  Answered = roots;
+  Held = roots;
+  Honest = answer.size() == whole && reported == whole - 1;
   return reported;
 }
 UINT WINAPI GeneratedType(LPCWSTR root) { TypeAsked.push_back(root); return static_cast<UINT>(Random() % 8); }
@@ -55,28 +57,48 @@ BOOL WINAPI GeneratedLabel(LPCWSTR root, LPWSTR, DWORD, LPDWORD, LPDWORD, LPDWOR
 
 }  // namespace
 
-TEST(DriveDiscovery, GeneratedAnswersGiveTheCompleteRootsInTheListTheTableAndTheCount) {
+// Known answers: the complete roots from the start of the buffer, as far as both the size the
+// platform says it wrote and the buffer reach.
+TEST(CompleteRoots, EntriesFromTheStartAsFarAsTheWrittenSizeAndTheBufferReach) {
+  const wchar_t three[] = L"C:\\\0d:\\\0E:\\\0", odd[] = L"C:\\\0D:/\0E:\\\0", digit[] = L"1:\\\0";
+  EXPECT_EQ(drives::CompleteRoots(three, 13, 12), 3);
+  EXPECT_EQ(drives::CompleteRoots(three, 13, 11), 2);   // the last entry's zero not written
+  EXPECT_EQ(drives::CompleteRoots(three, 8, 12), 2);    // a written size past the buffer is not trusted
+  EXPECT_EQ(drives::CompleteRoots(three, 13, 0), 0);
+  EXPECT_EQ(drives::CompleteRoots(odd, 13, 12), 1);     // not the odd entry, nor any after it
+  EXPECT_EQ(drives::CompleteRoots(digit, 5, 4), 0);
+}
+
+// Whatever the platform answers, the count and the list hold only roots their answer held, in its
+// order, and the table holds the list; an honest answer gives all of them. Types are asked for
+// every drive listed, labels for fixed drives only.
+TEST(DriveDiscovery, GeneratedAnswersGiveOnlyTheRootsTheyHoldAndAnHonestOneGivesAll) {
   const drives::DriveCallTable real = std::exchange(drives::DriveCalls, {GeneratedStrings, GeneratedType, GeneratedLabel});
+  std::int64_t honest = 0;
   for (std::uint64_t seed = 1; seed <= 5000; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     Random.seed(seed);
-    Answered.clear(), TypeAsked.clear(), LabelAsked.clear();
+    TypeAsked.clear();
+    LabelAsked.clear();
     for (Text& root : drives::DriveRoots) root.clear();
     drives::DriveCount = drives::CountDrives();
-    ASSERT_EQ(drives::DriveCount, static_cast<std::int64_t>(Answered.size()));
+    ASSERT_TRUE(drives::DriveCount <= std::ssize(Held) && (!Honest || drives::DriveCount == std::ssize(Held)));
     drives::EnumerateDrives();
     drives::FillDriveRoots();
-    std::vector<Text> roots = Answered, listed, typed(TypeAsked.begin(), TypeAsked.end()), labelled;
+    std::vector<Text> listed, typed(TypeAsked.begin(), TypeAsked.end()), labelled;
     for (const drives::DriveInfo& drive : drives::DriveList) {
       listed.push_back(drive.RootPath);
       if (drive.DriveType == DRIVE_FIXED) labelled.push_back(drive.RootPath);
     }
-    ASSERT_EQ(listed, roots);
-    ASSERT_EQ(typed, roots);
+    ASSERT_TRUE(listed.size() <= Held.size() && std::equal(listed.begin(), listed.end(), Held.begin()));
+    ASSERT_EQ(listed, Honest ? Held : listed) << "an honest answer gives every root it holds";
+    honest += Honest;
+    ASSERT_EQ(typed, listed);
     ASSERT_EQ(std::vector<Text>(LabelAsked.begin(), LabelAsked.end()), labelled) << "labels of fixed drives only";
-    roots.resize(drives::DriveRootEntries);
-    ASSERT_EQ(std::vector<Text>(drives::DriveRoots, drives::DriveRoots + drives::DriveRootEntries), roots);
+    listed.resize(drives::DriveRootEntries);
+    ASSERT_EQ(std::vector<Text>(drives::DriveRoots, drives::DriveRoots + drives::DriveRootEntries), listed);
   }
+  EXPECT_GT(honest, 1000);
   drives::DriveCalls = real;
   for (Text& root : drives::DriveRoots) root.clear();
 }

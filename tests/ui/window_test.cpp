@@ -1,13 +1,32 @@
-// The real main window in this process, on the in-memory drive: the window's view of a run, and
-// the main loop's commands. Controls are read through Win32 by their numbers. (Generated
+// The real main window in this process, on the in-memory drive: start-up, the window's view of a
+// run, and the main loop's commands. Controls are read through Win32 by their numbers. (Generated
 // user input through the main loop: user_session_test.cpp.)
 #include "ui/main_window_fixture.h"
 
+#include "drives/drive_calls.h"
 #include "runtime/clock_calls.h"
 #include "runtime/pump_calls.h"
 #include "ui/texts.h"
 
 namespace {
+
+// A drive without a medium (an empty card reader) fails its requests with an error the program
+// shows, never with the system's "no disk" box over a window that waits for it: start-up turns the
+// box off before it asks for the drives.
+std::vector<UINT> BoxOffAtQuery;   // at each query of the drive strings
+DWORD WINAPI DriveStrings(DWORD length, LPWSTR buffer) {
+  BoxOffAtQuery.push_back(GetErrorMode() & SEM_FAILCRITICALERRORS);
+  return GetLogicalDriveStringsW(length, buffer);
+}
+
+TEST(StartProgram, TurnsTheSystemsNoDiskBoxOffBeforeItAsksForTheDrives) {
+  (void)SetErrorMode(0);
+  const drives::DriveCallTable real = std::exchange(drives::DriveCalls, {DriveStrings, GetDriveTypeW, GetVolumeInformationW});
+  ui::StartProgram();   // two queries to count the drives, two to list them
+  drives::DriveCalls = real;
+  ui::DestroyMainWindow();
+  EXPECT_EQ(BoxOffAtQuery, std::vector<UINT>(4, SEM_FAILCRITICALERRORS));
+}
 
 // What only the view decides: the drive it was handed, how a count reads in its field, and that a
 // verdict's colour is the banner's painted background on the screen. (All else it shows, the file
