@@ -221,7 +221,7 @@ TEST(MainLoop, GeneratedUserInputAlwaysLeavesTheWindowAsTheRunAndTheClicksCallFo
     std::shuffle(User.roots.begin(), User.roots.end(), User.random);
     User.roots.resize(User.random() % 10);
     Build(User.roots);
-    User.stored = TextAndPlace(ui::StoredScoreText);
+    User.stored = L"---- @ 195,325 130x30";   // as built; after Store score 5 px up and to the left
     World.logging = false;
     World.budget = 20000000;
     World.atReadClose = DuringRun;
