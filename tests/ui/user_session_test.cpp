@@ -143,7 +143,8 @@ Fields Shown() {
   swprintf(color, 16, L"%lX", GetBkColor(dc));
   ReleaseDC(banner, dc);
   std::wstring slots;   // "x" for a checked option, "-" for the others
-  for (std::int64_t i = 0; i < ui::DriveSlots; ++i) slots += ui::GetControlState(ui::DriveOption0 + i) == 1 ? L"x" : L"-";
+  for (std::int64_t i = 0; i < ui::DriveSlots; ++i)
+    slots += ui::GetControlState(ui::DriveOption0 + i) == 1 ? L"x" : L"-";
   const Texts labels = {L" 写入:  ", L" 验证:  ", L" 读/写数:  "};
   return {{"banner", TextOf(ui::StatusBanner)}, {"banner colour", color},
           {"score", TextAndPlace(ui::ScoreText)}, {"drive under test", TextAndPlace(ui::DriveUnderTestText)},
@@ -184,9 +185,11 @@ BOOL WINAPI WaitAsUser(LPMSG message, HWND window, UINT first, UINT last) {
     }
     CheckRun();
     const Fields shown = Shown(), due = Due();
-    for (std::size_t i = 0; i < due.size(); ++i)
-      if (shown[i] != due[i])
-        Violate("at rest, " + due[i].first + ": shown " + driver::Utf8(shown[i].second) + ", due " + driver::Utf8(due[i].second));
+    for (std::size_t i = 0; i < due.size(); ++i) {
+      if (shown[i] == due[i]) continue;
+      Violate("at rest, " + due[i].first + ": shown " + driver::Utf8(shown[i].second) + ", due " +
+              driver::Utf8(due[i].second));
+    }
     if (--User.actionsLeft > 0) {
       Act(true);
     } else {

@@ -21,7 +21,8 @@ DWORD WINAPI DriveStrings(DWORD length, LPWSTR buffer) {
 
 TEST(StartProgram, TurnsTheSystemsNoDiskBoxOffBeforeItAsksForTheDrives) {
   (void)SetErrorMode(0);
-  const drives::DriveCallTable real = std::exchange(drives::DriveCalls, {DriveStrings, GetDriveTypeW, GetVolumeInformationW});
+  const drives::DriveCallTable real = drives::DriveCalls;
+  drives::DriveCalls = {DriveStrings, GetDriveTypeW, GetVolumeInformationW};
   ui::StartProgram();   // two queries to count the drives, two to list them
   drives::DriveCalls = real;
   ui::DestroyMainWindow();
@@ -74,7 +75,8 @@ LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 HWND MakeProbe() {
   WNDCLASSW probeClass = {0, ProbeProc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, L"Probe"};
   RegisterClassW(&probeClass);
-  if (Probe == nullptr) Probe = CreateWindowExW(0, L"Probe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  if (Probe == nullptr)
+    Probe = CreateWindowExW(0, L"Probe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   return Probe;
 }
 
@@ -128,7 +130,8 @@ void WINAPI PostBInSettleDelay(DWORD) {
 }
 BOOL WINAPI StartThenClose(LPMSG message, HWND window, UINT first, UINT last) {
   if (Probed.find('S') == std::string::npos && ++Waits < 9) {
-    PostMessageW(Main, WM_COMMAND, MAKEWPARAM(ui::StartButton, BN_CLICKED), reinterpret_cast<LPARAM>(Control(ui::StartButton)));
+    const auto start = reinterpret_cast<LPARAM>(Control(ui::StartButton));
+    PostMessageW(Main, WM_COMMAND, MAKEWPARAM(ui::StartButton, BN_CLICKED), start);
     PostMessageW(Probe, WM_APP, 'd', 0);
   } else if (Probed.find('W') == std::string::npos) {
     Probed += 'W';
