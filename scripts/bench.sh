@@ -20,7 +20,8 @@ part=all
 case ${1:-} in scores | overhead | whole) part=$1; shift ;; esac
 rounds=${1:-$([ "$part" = whole ] && echo 3 || echo 30)} cycles=${2:-10}
 [[ $rounds =~ ^[1-9][0-9]{0,2}$ && $cycles =~ ^[1-9][0-9]{0,3}$ ]] || refuse "rounds and cycles are whole numbers from 1"
-for file in wine-session windows-filesystems compare user-drives; do source "$root/scripts/$file.sh"; done
+for file in wine-session windows-filesystems user-drives; do source "$root/scripts/$file.sh"; done
+results() { python3 "$root/scripts/results.py" "$@"; }
 command_lock "$build" tests   # the tests' prefix and drives
 
 step "installing what is missing and building in $build"
@@ -61,67 +62,46 @@ if [ "$part" = whole ]; then
     echo "bare ${line#result: bare } $(cut -d ' ' -f 1 /proc/loadavg)" | tee -a "$work/whole.txt"
   }
   program_once() {
-    local status=0
+    local status=0 outcome verdict score
     run_step "$WINE" "$build/tools/demo/ferrulon_demo.exe" "$exe" m "$work/window.bmp" </dev/null 2>/dev/null |
       tr -d '\r' >"$work/demo.log" || status=$?
-    compare_read_result "$work/demo.log" "$status"
-    [ -n "$RESULT_SCORE" ] ||
-      { sed 's/^/   /' "$work/demo.log"; echo "== ferrulon.exe gave no score on m: ($RESULT_VERDICT)" >&2; command_end 2; }
-    echo "program $RESULT_SCORE - $(cut -d ' ' -f 1 /proc/loadavg)" | tee -a "$work/whole.txt"
+    outcome=$(results result "$work/demo.log" "$status")
+    read -r verdict score <<<"$outcome"
+    [ -n "$score" ] ||
+      { sed 's/^/   /' "$work/demo.log"; echo "== ferrulon.exe gave no score on m: ($verdict)" >&2; command_end 2; }
+    echo "program $score - $(cut -d ' ' -f 1 /proc/loadavg)" | tee -a "$work/whole.txt"
   }
   for ((round = 1; round <= rounds; round++)); do bare_once; program_once; done
   bare_once
-  awk '
-    $1 == "bare" { bare[++b] = $2 } $1 == "program" { score[++p] = $2 } { load[++n] = $4 }
-    END {
-      for (i = 1; i <= p; i++) {
-        ratio[i] = score[i] / ((bare[i] + bare[i + 1]) / 2)
-        printf "round %d: score %d ms per pass, bare %d and %d: ratio %.4f\n", i, score[i], bare[i], bare[i + 1], ratio[i]
-        for (j = i; j > 1 && ratio[j - 1] > ratio[j]; j--) { t = ratio[j]; ratio[j] = ratio[j - 1]; ratio[j - 1] = t }
-      }
-      low = load[1]; high = load[1]
-      for (i = 2; i <= n; i++) { if (load[i] < low) low = load[i]; if (load[i] > high) high = load[i] }
-      median = p % 2 ? ratio[(p + 1) / 2] : (ratio[p / 2] + ratio[p / 2 + 1]) / 2
-      # Other work on the machine only adds time: the quickest runs come closest to a quiet machine.
-      for (i = 1; i <= p; i++) if (i == 1 || score[i] < quickest) quickest = score[i]
-      for (i = 1; i <= b; i++) if (i == 1 || bare[i] < quickestBare) quickestBare = bare[i]
-      printf "whole-run ratio, program / bare: median %.4f of %d rounds; quickest runs %d / %d ms: %.4f\n",
-        median, p, quickest, quickestBare, quickest / quickestBare
-      printf "load average (1 min) over the runs: %s to %s on %d cores\n", low, high, cores
-    }' cores="$(nproc)" "$work/whole.txt"
+  results whole "$work/whole.txt" "$(nproc)"
   command_end 0
 fi
 
-# 1234567 as 1,234,567
-grouped() { echo "$1" | sed ':a;s/\B[0-9]\{3\}\>/,&/;ta'; }
-
-# One complete run on a drive: appends its row to the table and its bar to the chart's figures.
-failed=0 tmpfs_score=""
+# One complete run on a drive: its line in drives.csv (letter, filesystem, how it is mounted, verdict,
+# score, seconds, load), from which the table is made, and its bar in the chart's figures.
+failed=0
 score_drive() {
-  local letter=$1 label=$2 how=$3 dir=$4 score begun=$SECONDS seconds fstype status=0
+  local letter=$1 label=$2 how=$3 dir=$4 begun=$SECONDS seconds fstype status=0 outcome verdict score
   fstype=$(user_drive_mount "$dir" FSTYPE)
   echo "== $label on $letter: ($fstype): one complete run"
   run_step "$WINE" "$build/tools/demo/ferrulon_demo.exe" "$exe" "$letter" "$work/window.bmp" </dev/null 2>/dev/null |
     tr -d '\r' >"$work/demo.log" || status=$?
   seconds=$((SECONDS - begun))
-  compare_read_result "$work/demo.log" "$status"
-  score=$RESULT_SCORE
+  outcome=$(results result "$work/demo.log" "$status")
+  read -r verdict score <<<"$outcome"
+  # The machine's load over the last minute of the run: other work on a shared machine slows it.
+  results csv-line "$letter" "$label" "$how" "$verdict" "$score" "$seconds" "$(cut -d ' ' -f 1 /proc/loadavg)" \
+    >>"$work/drives.csv"
   if [ -z "$score" ]; then
     sed 's/^/   /' "$work/demo.log"
-    echo "| $letter: | $label | $how | no score: $RESULT_VERDICT | | | |" >>"$work/table.md"
     failed=1
     return 0
   fi
   echo "   score: $score ms per pass; the whole run took $seconds s"
-  [ "$letter" != m ] || tmpfs_score=$score
-  # The machine's load over the last minute of the run: other work on a shared machine slows it.
-  printf '| %s: | %s | %s | %s | %s | %s s | %s |\n' "$letter" "$label" "$how" "$(grouped "$score")" \
-    "$(awk -v a="$score" -v b="$tmpfs_score" 'BEGIN { if (b > 0) printf "%.2f", a / b }')" "$seconds" \
-    "$(cut -d ' ' -f 1 /proc/loadavg)" >>"$work/table.md"
   printf '%s (%s:)\t%s\n' "$label" "$letter" "$score" >>"$work/scores.tsv"
 }
 
-: >"$work/table.md"; : >"$work/scores.tsv"
+: >"$work/drives.csv"; : >"$work/scores.tsv"
 disk_type=$(user_drive_mount "$disk" FSTYPE)
 score_drive m tmpfs "in memory (the test drives' default)" "$FERRULON_DRIVE_BASE/m"
 score_drive d "$disk_type" "a directory in the build tree, on its disk" "$disk"
@@ -134,7 +114,7 @@ for pair in $SESSION_FS_LETTERS; do
   esac
   case " $WINFS_MOUNTED " in
     *" $kind "*) score_drive "$letter" "$label" "$how" "$WINFS_BASE/$kind" ;;
-    *) echo "| $letter: | $label | $how | not mounted on this machine | | | |" >>"$work/table.md" ;;
+    *) results csv-line "$letter" "$label" "$how" unmounted "" "" "" >>"$work/drives.csv" ;;
   esac
 done
 
@@ -148,28 +128,7 @@ if [ -s "$work/scores.tsv" ]; then
 else
   echo "== no drive gave a score: no chart drawn"
 fi
-{
-  echo "<!-- scores by filesystem: written by scripts/bench.sh, which replaces everything up to the end mark -->"
-  echo "Measured $when by \`bash scripts/bench.sh scores\` ($machine; the FUSE images lie on tmpfs;"
-  echo "load: the machine's load average over the run's last minute, $(nproc) meaning every core busy):"
-  echo
-  echo "| drive | filesystem | mounted as | score (ms per pass) | × tmpfs | whole run | load |"
-  echo "|---|---|---|---|---|---|---|"
-  cat "$work/table.md"
-  echo
-  echo "![Scores by filesystem, one bar per drive](scores-by-filesystem.png)"
-  echo "<!-- end of scores by filesystem -->"
-} >"$work/section.md"
-doc="$root/docs/benchmarks.md"
-if grep -q '^<!-- scores by filesystem:' "$doc"; then
-  awk -v section="$work/section.md" '
-    /^<!-- scores by filesystem:/ { while ((getline line < section) > 0) print line; skipping = 1; next }
-    skipping && /^<!-- end of scores by filesystem -->/ { skipping = 0; next }
-    !skipping { print }' "$doc" >"$work/benchmarks.md"
-  cp "$work/benchmarks.md" "$doc"
-else
-  { echo; echo "## Scores by filesystem"; echo; cat "$work/section.md"; } >>"$doc"
-fi
+results benchmarks "$work/drives.csv" "$root/docs/benchmarks.md" "$when" "$machine" "$(nproc)"
 echo "== table: docs/benchmarks.md (Scores by filesystem); chart: docs/scores-by-filesystem.png"
 [ "$failed" = 0 ] || echo "== a drive gave no score (its row says why)" >&2
 command_end "$failed"
