@@ -19,13 +19,15 @@ shot=
 if [ $# -gt 0 ] && [[ $1 == *.png ]] && [ ! -d "$1" ]; then shot=$(realpath -m -- "$1" && echo x) shot=${shot%$'\nx'}; shift; fi
 for file in progress user-drives compare wine-session; do source "$root/scripts/$file.sh"; done
 command_lock "$build" demo   # run.sh, which exec'd this, holds it already: kept
-compare_check "$@" || command_end 2
+declare -A settings
+compare_check settings dirs paths "$@" || command_end 2   # the directories as given, and resolved
 case $build in /*) ;; *) build=$PWD/$build ;; esac
 cd -- "$root"   # every path is resolved now; Wine cannot start from a directory too long to tell
 for exe in app/ferrulon.exe tools/demo/ferrulon_demo.exe; do
   [ -f "$build/$exe" ] || refuse "$build/$exe is not built: bash scripts/run.sh builds it first"
 done
-runs=$COMPARE_RUNS
+runs=${settings[runs]}
+results() { python3 "$root/scripts/results.py" "$@"; }
 
 # However the measurement ends (Ctrl+C included): Wine's session, the drive links, the directories of
 # the run's own (with a test file a run left), the temporary files and the private display go.
@@ -36,18 +38,18 @@ echo "   Xvfb on $DISPLAY"
 scratch=$SESSION_DIR/scratch   # the session removes it, even after a SIGKILL (at the next start)
 mkdir -- "$scratch"
 log=$scratch/log picture=$scratch/window.bmp
-if [ ${#COMPARE_DIRS[@]} -eq 0 ]; then
+if [ ${#dirs[@]} -eq 0 ]; then
   work=$scratch/drive && mkdir -- "$work"
   echo "== no directory given: measuring a temporary one (bash scripts/run.sh DIR measures DIR)"
-  COMPARE_DIRS=("$work") USER_DRIVE_PATHS=("$work")
+  dirs=("$work") paths=("$work")
 fi
 # The results folder, recorded by the session: removed again, however the command ends (a SIGKILL:
 # at the next start), while no run was finished in it.
-out=$(compare_results_folder "${COMPARE_OUT_PATH:-$build/results/$(date +%Y-%m-%d-%H%M%S)}") || command_end 2
+out=$(compare_results_folder "${settings[out_path]:-$build/results/$(date +%Y-%m-%d-%H%M%S)}") || command_end 2
 session_note "results $(stat -c '%d %i' -- "$out")" "$out"
 csv="$out/runs.csv"
-echo "$COMPARE_CSV_HEADER" >"$csv"
-total=${#COMPARE_DIRS[@]}
+results header >"$csv"
+total=${#dirs[@]}
 echo "== results folder: $out"
 
 # 75 as "1 min 15 s".
@@ -83,7 +85,7 @@ demo_progress() {
 # that is not green ends its runs. Appends one CSV line per run and keeps a picture of the last window.
 measure_drive() {
   index=$1 letter=$2 dir=$3
-  local path=$4 device fstype options started status skipped name
+  local path=$4 device fstype options started status skipped name outcome verdict score
   device=$(user_drive_mount "$path" SOURCE) fstype=$(user_drive_mount "$path" FSTYPE) options=$(user_drive_mount "$path" OPTIONS)
   drive_seconds=0 drive_green=0
   echo "== drive $index of $total, $letter: ($dir): $runs run(s) of 50 passes of 50 write/verify cycles"
@@ -93,15 +95,16 @@ measure_drive() {
     rm -f -- "$picture"
     : >"$log"
     run_step demo_one "$letter" "$picture" || status=$?
-    compare_read_result "$log" "$status"
-    compare_csv_line "$started" "$dir" "$device" "$fstype" "$options" "$run" "$RESULT_VERDICT" "$RESULT_SCORE" >>"$csv"
+    outcome=$(results result "$log" "$status")
+    read -r verdict score <<<"$outcome"   # the score only after green
+    results csv-line "$started" "$dir" "$device" "$fstype" "$options" "$run" "$verdict" "$score" >>"$csv"
     skipped=
     if [ "$run" -lt "$runs" ]; then skipped="; its remaining runs are skipped"; fi
-    case $RESULT_VERDICT in
+    case $verdict in
       green)
         drive_seconds=$((drive_seconds + SECONDS - begun)) drive_green=$((drive_green + 1))
         green_seconds=$((green_seconds + SECONDS - begun)) green_runs=$((green_runs + 1))
-        echo "   $label: green, $RESULT_SCORE ms per pass (the run took $((SECONDS - begun)) s)$(time_left done)" ;;
+        echo "   $label: green, $score ms per pass (the run took $((SECONDS - begun)) s)$(time_left done)" ;;
       red)
         echo "   $label: RED, the drive gave back different data$skipped"
         break ;;
@@ -125,28 +128,28 @@ demo_one() { "$WINE" "$build/tools/demo/ferrulon_demo.exe" "$build/app/ferrulon.
 
 # Six directories at a time, as many as the window offers beside c:. Wine reads its drive letters
 # when its session starts: the next ones are mapped, and a new session starts.
+letters=($USER_DRIVE_LETTERS)   # the N-th directory mapped is the N-th of them
 for ((first = 0; first < total; first += USER_DRIVES_MAX)); do
-  session_map_dirs "${USER_DRIVE_PATHS[@]:first:USER_DRIVES_MAX}"
+  session_map_dirs "${paths[@]:first:USER_DRIVES_MAX}"
   session_start
-  for i in "${!SESSION_LETTERS[@]}"; do
-    measure_drive $((first + i + 1)) "${SESSION_LETTERS[i]}" "${COMPARE_DIRS[first + i]}" "${USER_DRIVE_PATHS[first + i]}"
+  for ((i = 0; i < USER_DRIVES_MAX && first + i < total; i++)); do
+    measure_drive $((first + i + 1)) "${letters[i]}" "${dirs[first + i]}" "${paths[first + i]}"
   done
 done
 session_down
 
 echo
-compare_table "$csv" "$runs" | tee "$out/table.txt"
+results table "$csv" "$runs" | tee "$out/table.txt"
 echo
 wine=$("$WINE" --version) kernel=$(uname -r)
 wine=${wine#wine-} kernel=${kernel%%-*}
 machine="Wine ${wine%% *}, Linux $kernel, $(nproc) cores"
-if ! why=$(compare_chart "$csv" "$runs" "$out/scores.png" "$machine; $(date +%Y-%m-%d)" 2>&1); then
+if ! why=$({ results chart "$csv" "$runs" "$out/scores.png" "$machine; $(date +%Y-%m-%d)" | gnuplot; } 2>&1); then
   echo "== the chart could not be drawn: ${why##*$'\n'}"
 fi
 echo "== results folder: $out"
 echo "   runs.csv (one line per run), table.txt, scores.png (the chart), window-N-*.png (each directory's last window)"
-status=0
-compare_exit_code "$csv" "$runs" || status=$?
+status=$(results exit-code "$csv" "$runs")
 case $status in
   0) echo "== every run green. With a display (DISPLAY set), bash scripts/run.sh opens the window for you." ;;
   1) echo "== FAILED: a drive gave back different data (a run ended with the red banner); exit code 1" ;;

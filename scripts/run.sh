@@ -19,13 +19,14 @@ for file in progress user-drives compare wine-session; do source "$root/scripts/
 have_display() { [ -n "${DISPLAY:-}" ] && { ! command -v xdpyinfo >/dev/null || xdpyinfo >/dev/null 2>&1; }; }
 
 # Before anything is installed, built or linked.
-compare_check "$@" || command_end 2
+declare -A settings
+compare_check settings dirs paths "$@" || command_end 2   # the directories as given, and resolved
 if have_display; then
-  if [ -n "$COMPARE_OPTIONS" ]; then
-    refuse "${COMPARE_OPTIONS# }: with a display the window opens and you start each run yourself;" \
+  if [ -n "${settings[options]}" ]; then
+    refuse "${settings[options]# }: with a display the window opens and you start each run yourself;" \
            "to measure without it: env -u DISPLAY bash scripts/run.sh$(printf ' %q' "$@")"
   fi
-  user_drives_fit "${COMPARE_DIRS[@]}" || command_end 2
+  user_drives_fit "${dirs[@]}" || command_end 2
   command_lock "$build" desktop
 else
   command_lock "$build" demo
@@ -52,7 +53,7 @@ if wm=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) && [[ $wm == *"window 
 [ "$decorated" = Y ] || echo "== no window manager on $DISPLAY: Wine draws the title bar and close box"
 wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d "$decorated" /f
 wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$decorated" /f
-session_map_dirs "${USER_DRIVE_PATHS[@]}"
+session_map_dirs "${paths[@]}"
 session_start
 
 step "running ferrulon.exe on $DISPLAY; close its window to end"

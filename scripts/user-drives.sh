@@ -2,21 +2,24 @@
 # disk, any directory) checked before anything is installed or built, described, and Wine's
 # complaints about them kept off the terminal. The Wine session maps a directory of the run's own in
 # each (session_map_dirs).
+# Needs nothing from the other files; wine-session.sh and compare.sh use it.
 
 # The window offers seven drives, and c: is always one of them.
 USER_DRIVES_MAX=6
-USER_DRIVE_PATHS=()   # each directory given, resolved, in the order given (set by user_drives_check)
 
 # Says in one line why the first DIR that cannot be measured is refused, and fails; nothing is
 # changed. The program never sees DIR itself but a new directory of the run's own in it
 # (session_map_dirs), so no file already in DIR, nor one that appears there, can be reached: these
 # checks are for the names to travel unchanged through the CSV, the table and the chart, and for a
 # clear word before anything is installed. Any other name is measured as given (spaces, Chinese, a
-# leading dash, links).
+# leading dash, links). Each DIR, resolved, goes into the caller's array PATHS, in the order given.
+# usage: user_drives_check PATHS [DIR...]
 user_drives_check() {
+  local -n user_drive_paths=$1
   local dir real
   local -A given=()
-  USER_DRIVE_PATHS=()
+  shift
+  user_drive_paths=()
   for dir in "$@"; do
     if [[ $dir == *[[:cntrl:]]* ]]; then
       echo "refused: $(printf '%q' "$dir") holds a control character (a line break, tab or the like): rename it, or give a link to it named without one" >&2
@@ -36,7 +39,7 @@ user_drives_check() {
       echo "refused: $dir is given twice (as ${given[$real]}); --runs N measures a directory N times" >&2
     else
       given[$real]=$dir
-      USER_DRIVE_PATHS+=("$real")
+      user_drive_paths+=("$real")
       continue
     fi
     return 1

@@ -154,16 +154,14 @@ session_test_drives() {
 # A user's directories (each already checked, and resolved), from d: on in the order given, in place of
 # the ones mapped before; says which is which. The drive is not the user's directory itself but a new,
 # empty directory of the run's own made in it (the same mount, filesystem and score), so that the
-# program can reach no file of the user's, whatever its name, case or the moment it appears. Sets
-# SESSION_LETTERS in the order given.
+# program can reach no file of the user's, whatever its name, case or the moment it appears. The
+# N-th directory given is the N-th drive of USER_DRIVE_LETTERS.
 session_map_dirs() {
   local dir own letters=($USER_DRIVE_LETTERS) i=0
-  SESSION_LETTERS=()
   session_unmap_dirs
   for dir in "$@"; do
     own=$(session_own_dir "$dir") || return 1
     session_link "${letters[i]}" "$own"
-    SESSION_LETTERS+=("${letters[i]}")
     echo "== drive ${letters[i]}: is $dir (the run's own directory ${own##*/} in it): $(user_drive_describe "$dir")"
     i=$((i + 1))
   done

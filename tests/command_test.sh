@@ -40,6 +40,7 @@ user_entry() {
 session_case() {
   RANDOM=$1
   local case=$work/s$1 dirs=() i j when n=$((RANDOM % 4 + 1)) ending=$((RANDOM % 3)) own link id before=() left
+  local letters=($USER_DRIVE_LETTERS)   # the N-th directory mapped is the N-th of them
   mkdir -p "$case/prefix/dosdevices" "$case/prefix.session"
   for ((i = 0; i < n; i++)); do
     dirs+=("$case/d$i") && mkdir "$case/d$i"
@@ -49,9 +50,9 @@ session_case() {
   : >"$SESSION_DIR/made"
   session_map_dirs "${dirs[@]}" >/dev/null || { fail "seed $1: the directories could not be mapped"; return; }
   for ((i = 0; i < n; i++)); do
-    link=$WINEPREFIX/dosdevices/${SESSION_LETTERS[i]}: own=$(readlink "$link")
+    link=$WINEPREFIX/dosdevices/${letters[i]}: own=$(readlink "$link")
     [[ $own == "${dirs[i]}"/ferrulon-run.?????? ]] && [ -d "$own" ] && [ -z "$(ls -A "$own")" ] ||
-      fail "seed $1: drive ${SESSION_LETTERS[i]}: is not a new, empty directory in ${dirs[i]}: $own"
+      fail "seed $1: drive ${letters[i]}: is not a new, empty directory in ${dirs[i]}: $own"
     when=$((RANDOM % 3))   # when a file of the user's appears: during its turn, after it, or none
     [ "$when" != 0 ] || user_entry "${dirs[i]}"
     printf 'line %s\r\n' {1..9} >"$link/tfile.frl"   # the program writes through its drive
