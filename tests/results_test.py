@@ -96,6 +96,8 @@ directory  device  filesystem  runs    verdict    median     best    worst  spre
     def test_csv_and_the_command_line(self):   # the name: like an option, with a byte that is no UTF-8
         self.assertEqual(results.csv_line(["2026", "/m/a,b", 'q"', "x\ry", "y\nz", " é盘 ", ""]),
                          '2026,"/m/a,b","q""","x\ry","y\nz", é盘 ,\n')
+        odd = "x\r\ny\n,\"z\r"   # read back too, whatever its line breaks
+        self.assertEqual(results.summary(self.csv([["t", odd, "d", "f", "o", "1", "red", ""]]), 1)[0]["directory"], odd)
         name, path = os.fsdecode(b"-\xff U\xe7\x9b\x98"), os.path.join(self.work, "runs.csv")
 
         def call(*args):
