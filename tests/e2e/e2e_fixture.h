@@ -1,6 +1,8 @@
 // Each end-to-end test starts its own ferrulon.exe and ends it; a failure says what the window showed.
 #pragma once
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 #include <winternl.h>
 
@@ -115,10 +117,10 @@ class Ferrulon : public ::testing::Test {
 
   // Once a pass of the run going on has ended, Stop: the window resets and the drive's tfile.frl is gone.
   void StopAfterAPass(wchar_t letter) {
-    ASSERT_TRUE(WaitFor(program_, 60000, [&] { const int bar = ProgressOf(program_); return bar >= 0 && bar <= 490; }, why_))
+    ASSERT_TRUE(WaitFor(program_, 60000, why_, [&] { const int bar = ProgressOf(program_); return bar >= 0 && bar <= 490; }))
         << "one pass done: " << Seen();
     ClickControl(Control(ui::StopButton));
-    ASSERT_TRUE(WaitFor(program_, 30000, [&] { return ShowsReset(); }, why_)) << Seen();
+    ASSERT_TRUE(WaitFor(program_, 30000, why_, [&] { return ShowsReset(); })) << Seen();
     EXPECT_FALSE(PathExists(TestFileOn(letter))) << "the stopped run's tfile.frl is removed";
   }
 

@@ -45,11 +45,11 @@ TEST_F(RefusingRoot, ShowsTheCreateMessageThenRestsWithNothingLeft) {
 
   ASSERT_TRUE(StartRun(program_, L'o', why_)) << Seen();
   HWND box = nullptr;
-  ASSERT_TRUE(WaitFor(program_, 30000, [&] { return (box = FindMessageBox(program_)) != nullptr; }, why_)) << Seen();
+  ASSERT_TRUE(WaitFor(program_, 30000, why_, [&] { return (box = FindMessageBox(program_)) != nullptr; })) << Seen();
   EXPECT_EQ(Utf8(TextOf(box) + L" / " + MessageBoxText(box)), Utf8(ui::InfoCaption + std::wstring(L" / ") + ui::CannotCreateFile));
   ClickControl(GetDlgItem(box, IDOK));
   for (const ULONGLONG until = GetTickCount64() + 10000; IsWindow(box) && GetTickCount64() < until;) Sleep(50);
-  ASSERT_TRUE(WaitFor(program_, 30000, [&] { return ShowsReset(); }, why_)) << "after OK, at rest: " << Seen();
+  ASSERT_TRUE(WaitFor(program_, 30000, why_, [&] { return ShowsReset(); })) << "after OK, at rest: " << Seen();
   const DWORD left = GetFileAttributesW(TestFileOn(L'o').c_str());
   EXPECT_TRUE(left == INVALID_FILE_ATTRIBUTES || (left & FILE_ATTRIBUTE_DIRECTORY)) << "no tfile.frl made";
   EXPECT_EQ(HandlesOnDrive(program_, L'o'), 0) << "the drive is let go";

@@ -14,7 +14,7 @@ TEST_F(SlowDrive, AnswersMidPassAndLetsTheDriveGoAfterStop) {
   Sleep(1062 + 6000);   // the settle delay, then six seconds into the first pass
   EXPECT_FALSE(IsHungAppWindow(program_.window)) << "Windows would ghost the window as not responding";
   ClickControl(Control(ui::StopButton));
-  ASSERT_TRUE(WaitFor(program_, 60000, [&] { return ShowsReset(); }, why_)) << Seen();
+  ASSERT_TRUE(WaitFor(program_, 60000, why_, [&] { return ShowsReset(); })) << Seen();
   EXPECT_EQ(HandlesOnDrive(program_, L'n'), 0) << "the stopped run's drive is let go";
   CloseExpectingExitCode0();
 }

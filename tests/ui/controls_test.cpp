@@ -1,4 +1,6 @@
 // The control services on real windows: classes, styles, numbers, replacement, colours and state.
+#include <windows.h>
+
 #include <string>
 #include <vector>
 

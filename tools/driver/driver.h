@@ -74,7 +74,7 @@ bool ClickCloseBox(const Program& program);
 // ---- Ferrulon's own main window (window.cpp) -----------------------------------------------
 // Polls every 100 ms until the condition holds; false when the deadline passes, the program ends
 // or a message box appears first, and `why` then says which.
-bool WaitFor(const Program& program, DWORD timeoutMs, const std::function<bool()>& condition, std::string& why);
+bool WaitFor(const Program& program, DWORD timeoutMs, std::string& why, const std::function<bool()>& condition);
 // The banner's verdict, green or red, once it shows one; "" when it does not in time. While
 // waiting, `onPoll` (when given) is told the bar's position, read before the banner.
 std::wstring WaitForVerdict(const Program& program, DWORD timeoutMs, std::string& why,

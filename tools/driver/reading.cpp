@@ -1,4 +1,6 @@
 // Reading the program's windows and controls from outside; see driver.h.
+#include <windows.h>
+
 #include "driver.h"
 
 #include <commctrl.h>

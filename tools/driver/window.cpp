@@ -29,7 +29,7 @@ bool BannerPixelsAre(const Program& program, COLORREF color) {
 
 }  // namespace
 
-bool WaitFor(const Program& program, DWORD timeoutMs, const std::function<bool()>& condition, std::string& why) {
+bool WaitFor(const Program& program, DWORD timeoutMs, std::string& why, const std::function<bool()>& condition) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   while (!condition()) {
     if (!IsRunning(program)) {
@@ -51,13 +51,13 @@ bool WaitFor(const Program& program, DWORD timeoutMs, const std::function<bool()
 std::wstring WaitForVerdict(const Program& program, DWORD timeoutMs, std::string& why,
                             const std::function<void(int barPosition)>& onPoll) {
   std::wstring banner;
-  const bool shown = WaitFor(program, timeoutMs, [&] {
+  const bool shown = WaitFor(program, timeoutMs, why, [&] {
     const int position = onPoll ? ProgressOf(program) : -1;
     banner = TextOf(Control(program, ui::StatusBanner));
     if (banner == ui::PassedVerdict || banner == ui::FailedVerdict) return true;
     if (onPoll) onPoll(position);
     return false;
-  }, why);
+  });
   return shown ? banner : L"";
 }
 
@@ -79,7 +79,7 @@ bool SelectDrive(const Program& program, wchar_t letter, std::string& why) {
   }
   HWND option = Control(program, ui::DriveOption0 + slot);
   ClickControl(option);
-  if (WaitFor(program, 10000, [&] { return CheckOf(option) == BST_CHECKED; }, why)) return true;
+  if (WaitFor(program, 10000, why, [&] { return CheckOf(option) == BST_CHECKED; })) return true;
   why = "slot " + std::to_string(slot) + " was not checked: " + why;
   return false;
 }
@@ -87,18 +87,18 @@ bool SelectDrive(const Program& program, wchar_t letter, std::string& why) {
 bool StartRun(const Program& program, wchar_t letter, std::string& why) {
   if (!SelectDrive(program, letter, why)) return false;
   ClickControl(Control(program, ui::StartButton));
-  if (WaitFor(program, 15000, [&] { return !IsEnabledWindow(Control(program, ui::StartButton)); }, why)) return true;
+  if (WaitFor(program, 15000, why, [&] { return !IsEnabledWindow(Control(program, ui::StartButton)); })) return true;
   why = "Start did not begin a run: " + why;
   return false;
 }
 
 bool WaitForVerdictShown(const Program& program, const std::wstring& verdict, std::string& why) {
   const bool passed = verdict == ui::PassedVerdict;
-  return WaitFor(program, 15000, [&] {
+  return WaitFor(program, 15000, why, [&] {
     return IsEnabledWindow(Control(program, ui::StartButton)) == passed &&
            (!passed || ProgressOf(program) == ui::ProgressAtRest) &&
            BannerPixelsAre(program, static_cast<COLORREF>(passed ? ui::SuccessGreen : ui::FailureRed));
-  }, why);
+  });
 }
 
 std::string Describe(const Program& program) {
