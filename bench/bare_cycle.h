@@ -39,7 +39,7 @@ inline void BareCycle(const engine::FileCallTable& calls, const char* line) {
 }
 
 // The platform's own calls, as the program makes them.
-inline const engine::FileCallTable PlatformCalls = {CreateFileW, WriteFile, ReadFile, SetFilePointer, CloseHandle,
-                                                    SetFileAttributesW, DeleteFileW};
+inline const engine::FileCallTable PlatformCalls = {CreateFileW, WriteFile,          ReadFile,   SetFilePointer,
+                                                    CloseHandle, SetFileAttributesW, DeleteFileW};
 
 }  // namespace bench

@@ -4,9 +4,9 @@
 // the program's own clock, and their mean taken as the program takes its score. Prints
 // "result: bare SCORE MEAN" (the score in whole ms; the mean pass time in us).
 // usage: bare_run root-of-drive   e.g. bare_run m:\   (exit code 1 when the drive cannot be used)
-#include <cstdio>
-
 #include <windows.h>
+
+#include <cstdio>
 
 #include "bench/bare_cycle.h"
 #include "engine/engine.h"
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   char line[123];
   for (int i = 0; i < 123; ++i) line[i] = static_cast<char>(engine::PatternLine[i]);
   (void)engine::ForceDelete(engine::TestFileName);
-  runtime::DelayMs(1062);   // the program's settle delay, which also sets the 1 ms timer resolution
+  runtime::DelayMs(1062);  // the program's settle delay, which also sets the 1 ms timer resolution
   LARGE_INTEGER frequency, begun, ended;
   QueryPerformanceFrequency(&frequency);
   std::int64_t sum = 0;

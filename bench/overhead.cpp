@@ -9,6 +9,8 @@
 //    the reading loop's own bookkeeping, over an in-memory file that costs next to nothing, less
 //    the same requests made to it by the bare loop.
 // usage: overhead_bench [root-of-drive [rounds [cycles-per-round]]]   e.g. overhead_bench m:\ 30 10
+#include <windows.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +18,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <windows.h>
 
 #include "bench/bare_cycle.h"
 #include "engine/engine.h"
@@ -71,12 +71,20 @@ DWORD WINAPI MemorySeek(HANDLE, LONG distance, PLONG, DWORD) { return static_cas
 BOOL WINAPI MemoryClose(HANDLE) { return TRUE; }
 BOOL WINAPI MemoryAttributes(LPCWSTR, DWORD) { return Exists; }
 BOOL WINAPI MemoryDelete(LPCWSTR) { return std::exchange(Exists, false); }
-const engine::FileCallTable MemoryCalls = {MemoryCreate, MemoryWrite, MemoryRead, MemorySeek, MemoryClose,
-                                           MemoryAttributes, MemoryDelete};
+const engine::FileCallTable MemoryCalls = {MemoryCreate, MemoryWrite,      MemoryRead,  MemorySeek,
+                                           MemoryClose,  MemoryAttributes, MemoryDelete};
 
 // The run without a window: nothing shown, no look at a queue.
-const engine::RunView QuietView = {[] {}, [] {}, [](std::int64_t, std::int64_t) {}, [](std::int64_t) {}, [] {},
-                                   [](const runtime::Text&) {}, [] {}, [](std::int64_t) {}, [] {}, [] {}};
+const engine::RunView QuietView = {[] {},
+                                   [] {},
+                                   [](std::int64_t, std::int64_t) {},
+                                   [](std::int64_t) {},
+                                   [] {},
+                                   [](const runtime::Text&) {},
+                                   [] {},
+                                   [](std::int64_t) {},
+                                   [] {},
+                                   [] {}};
 
 // Microseconds per call of `work`, made `times` times.
 template <class Work>
@@ -113,7 +121,7 @@ double ProgramReadLines() {
 }
 
 struct Piece {
-  std::vector<double> us{};   // one figure a round
+  std::vector<double> us{};  // one figure a round
   double Us() const { return Median(us); }
 };
 
@@ -130,7 +138,7 @@ int main(int argc, char** argv) {
   // The real window, so that the look at its queue and the status refreshes cost what they cost in
   // the program.
   ui::StartProgram();
-  const engine::RunView& view = ui::MainWindowView(L"");   // the cycles never show the drive
+  const engine::RunView& view = ui::MainWindowView(L"");  // the cycles never show the drive
 
   char line[124];
   for (int i = 0; i < 123; ++i) line[i] = static_cast<char>(engine::PatternLine[i]);
@@ -152,8 +160,10 @@ int main(int argc, char** argv) {
   };
   for (int round = 0; round < rounds; ++round) {
     // A first in one round, B first in the next: neither always follows the pieces below.
-    if (round % 2 == 0) programCycles(), bareCycles();
-    else bareCycles(), programCycles();
+    if (round % 2 == 0)
+      programCycles(), bareCycles();
+    else
+      bareCycles(), programCycles();
     if (ended) {
       std::printf("the cycle ended the run (a fault on %s?)\n", root);
       return 1;

@@ -12,6 +12,6 @@ struct DriveCallTable {
   decltype(&GetVolumeInformationW) getVolumeInformation;
 };
 
-extern DriveCallTable DriveCalls;   // defined in drives.cpp
+extern DriveCallTable DriveCalls;  // defined in drives.cpp
 
 }  // namespace drives

@@ -13,7 +13,7 @@ runtime::Text (&DriveRoots)[DriveRootEntries] = runtime::Lasting<runtime::Text[D
 
 namespace {
 
-constexpr std::int64_t EntryUnits = 4;     // letter, colon, backslash, zero
+constexpr std::int64_t EntryUnits = 4;  // letter, colon, backslash, zero
 constexpr std::int64_t LabelUnits = 260;
 
 bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
@@ -54,10 +54,10 @@ void EnumerateDrives() {
   for (std::int64_t k = 0; k < entries; ++k) {
     DriveInfo drive{runtime::LowerText(runtime::TextFromBuffer(buffer.data() + k * EntryUnits, 3)), 0, {}};
     drive.DriveType = static_cast<std::int32_t>(DriveCalls.getDriveType(drive.RootPath.c_str()));
-    if (drive.DriveType == DRIVE_FIXED) {   // other drives are not touched beyond the type query
+    if (drive.DriveType == DRIVE_FIXED) {  // other drives are not touched beyond the type query
       runtime::Text label = runtime::SpaceText(LabelUnits);
-      if (DriveCalls.getVolumeInformation(drive.RootPath.c_str(), label.data(), LabelUnits, nullptr, nullptr,
-                                  nullptr, nullptr, 0))
+      if (DriveCalls.getVolumeInformation(drive.RootPath.c_str(), label.data(), LabelUnits, nullptr, nullptr, nullptr,
+                                          nullptr, 0))
         drive.VolumeLabel = runtime::TextFromBuffer(label.data(), LabelUnits);
     }
     DriveList.push_back(drive);

@@ -8,7 +8,7 @@
 
 namespace drives {
 
-constexpr std::int64_t DriveRootEntries = 51;   // Windows reports at most 26 drive letters
+constexpr std::int64_t DriveRootEntries = 51;  // Windows reports at most 26 drive letters
 
 struct DriveInfo {
   runtime::Text RootPath;     // lower-case letter, colon, backslash
@@ -18,13 +18,13 @@ struct DriveInfo {
 
 using DriveInfoList = std::vector<DriveInfo, runtime::HeapAllocator<DriveInfo, runtime::TableHeap>>;
 
-extern DriveInfoList& DriveList;                        // in drive-letter order
-extern std::int64_t DriveCount;                         // drives found by CountDrives
-extern runtime::Text (&DriveRoots)[DriveRootEntries];   // entry i: root of the i-th drive, or empty
+extern DriveInfoList& DriveList;                       // in drive-letter order
+extern std::int64_t DriveCount;                        // drives found by CountDrives
+extern runtime::Text (&DriveRoots)[DriveRootEntries];  // entry i: root of the i-th drive, or empty
 
 std::int64_t CountDrives();
-void EnumerateDrives();   // empties DriveList and fills it anew
-void FillDriveRoots();    // DriveList's roots into DriveRoots, from entry 0
+void EnumerateDrives();  // empties DriveList and fills it anew
+void FillDriveRoots();   // DriveList's roots into DriveRoots, from entry 0
 
 // Entries at the start of a drive-strings buffer that are complete roots ("c:\" and a zero);
 // `written` is the units the platform says it wrote, trusted only as far as `capacity`.

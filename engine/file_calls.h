@@ -16,6 +16,6 @@ struct FileCallTable {
   decltype(&DeleteFileW) deleteFile;
 };
 
-extern FileCallTable FileCalls;   // defined in unbuffered_file.cpp
+extern FileCallTable FileCalls;  // defined in unbuffered_file.cpp
 
 }  // namespace engine

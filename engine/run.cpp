@@ -21,8 +21,8 @@ std::int64_t OperationsRefreshCount = 0;
 
 namespace {
 
-constexpr std::int64_t SettleDelayMs = 1062;     // before the first pass; outside every pass time
-constexpr std::int64_t RefreshInterval = 32;     // cycles between two refreshes of one count
+constexpr std::int64_t SettleDelayMs = 1062;  // before the first pass; outside every pass time
+constexpr std::int64_t RefreshInterval = 32;  // cycles between two refreshes of one count
 
 // True when Stop was requested: the run must return at once, leaving everything as it is.
 bool StopSeen() {
@@ -68,8 +68,10 @@ bool ReadPhase() {
   if (!OpenForReading(file, TestFileName)) return false;
   for (std::int64_t i = 0; i < LinesPerFile; ++i) {
     ReadLine(file, ReadBackTable[i]);
-    if (runtime::TextEquals(ReadBackTable[i], PatternTable[i])) CharsVerified += CharsPerLine;
-    else FailureFlag = LineDiffered;
+    if (runtime::TextEquals(ReadBackTable[i], PatternTable[i]))
+      CharsVerified += CharsPerLine;
+    else
+      FailureFlag = LineDiffered;
   }
   Close(file);
   return true;

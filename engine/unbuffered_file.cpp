@@ -5,8 +5,8 @@
 
 namespace engine {
 
-FileCallTable FileCalls = {CreateFileW, WriteFile, ReadFile, SetFilePointer, CloseHandle, SetFileAttributesW,
-                  DeleteFileW};
+FileCallTable FileCalls = {CreateFileW, WriteFile,          ReadFile,   SetFilePointer,
+                           CloseHandle, SetFileAttributesW, DeleteFileW};
 
 namespace {
 
@@ -25,8 +25,8 @@ constexpr std::int64_t DeletesInARow = 10;
 
 // The UTF-8 form of the text written last. All lines of a test file are one text, so the form is
 // made once a file rather than once a line; the bytes written are the same either way.
-Bytes& WriteScratch = runtime::Lasting<Bytes>();              // only grows
-runtime::Text& ConvertedText = runtime::Lasting<runtime::Text>();   // the text whose form it holds
+Bytes& WriteScratch = runtime::Lasting<Bytes>();                   // only grows
+runtime::Text& ConvertedText = runtime::Lasting<runtime::Text>();  // the text whose form it holds
 int ConvertedBytes = 0;
 
 // The bytes of the line being read: at most LongestLineBytes, and the last character's tail.
@@ -39,7 +39,7 @@ UnbufferedTextFile FileOf(HANDLE handle) {
 }
 
 void WriteBytes(const UnbufferedTextFile& file, const char* bytes, std::int64_t count) {
-  DWORD written = 0;   // ignored: a short write shows up as a line that reads back differently
+  DWORD written = 0;  // ignored: a short write shows up as a line that reads back differently
   (void)FileCalls.writeFile(HandleOf(file), bytes, static_cast<DWORD>(count), &written, nullptr);
 }
 
@@ -64,7 +64,7 @@ HANDLE Persisting(HANDLE (*attempt)(const wchar_t*), const wchar_t* name) {
 // A fresh file, or else an old one truncated; the error of the last call stays for the caller.
 HANDLE CreateOnce(const wchar_t* name) {
   HANDLE handle = FileCalls.createFile(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     handle = FileCalls.createFile(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
   return handle;
@@ -118,21 +118,21 @@ void ReadLine(UnbufferedTextFile& file, runtime::Text& line) {
   std::int64_t used = 0;
   while (used < LongestLineBytes) {
     char* at = ReadScratch + used;
-    if (!ReadBytes(file, at, 1)) break;   // end of file, or a read error
+    if (!ReadBytes(file, at, 1)) break;  // end of file, or a read error
     const unsigned char lead = static_cast<unsigned char>(at[0]);
     const std::int64_t tail = TailLength(lead);
-    if (tail < 0) {   // a stray continuation byte, or 0xF8..0xFF
+    if (tail < 0) {  // a stray continuation byte, or 0xF8..0xFF
       at[0] = '?';
       used += 1;
       continue;
     }
-    if (tail > 0) {   // the rest of a multi-byte character, in one request
+    if (tail > 0) {  // the rest of a multi-byte character, in one request
       if (!ReadBytes(file, at + 1, tail)) break;
       used += 1 + tail;
       continue;
     }
     if (lead == '\n' || lead == 0) break;
-    if (lead == '\r') {   // CR LF, or a lone CR whose next byte starts the next line
+    if (lead == '\r') {  // CR LF, or a lone CR whose next byte starts the next line
       char next = 0;
       if (ReadBytes(file, &next, 1) && next != '\n')
         (void)FileCalls.setFilePointer(HandleOf(file), -1, nullptr, FILE_CURRENT);
@@ -144,7 +144,8 @@ void ReadLine(UnbufferedTextFile& file, runtime::Text& line) {
   // units than UTF-8 has bytes.
   line.resize(static_cast<std::size_t>(used));
   if (used == 0) return;
-  const int units = MultiByteToWideChar(CP_UTF8, 0, ReadScratch, static_cast<int>(used), line.data(), static_cast<int>(used));
+  const int units =
+      MultiByteToWideChar(CP_UTF8, 0, ReadScratch, static_cast<int>(used), line.data(), static_cast<int>(used));
   line.resize(static_cast<std::size_t>(units));
 }
 

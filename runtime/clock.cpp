@@ -4,8 +4,7 @@
 
 namespace runtime {
 
-ClockCallTable ClockCalls = {QueryPerformanceFrequency, QueryPerformanceCounter, GetTickCount, Sleep,
-                    timeBeginPeriod};
+ClockCallTable ClockCalls = {QueryPerformanceFrequency, QueryPerformanceCounter, GetTickCount, Sleep, timeBeginPeriod};
 
 std::int64_t TicksPerMs = 0;
 std::int64_t CounterBase = 0;
@@ -13,7 +12,7 @@ std::int64_t TimerResolutionSet = 0;
 
 void DelayMs(std::int64_t ms) {
   if (TimerResolutionSet == 0) {
-    (void)ClockCalls.timeBeginPeriod(1);   // kept until the process ends
+    (void)ClockCalls.timeBeginPeriod(1);  // kept until the process ends
     TimerResolutionSet = 1;
   }
   ClockCalls.sleep(ms > 0 ? static_cast<DWORD>(ms) : 0);

@@ -16,6 +16,6 @@ struct ClockCallTable {
   decltype(&timeBeginPeriod) timeBeginPeriod;
 };
 
-extern ClockCallTable ClockCalls;   // defined in clock.cpp
+extern ClockCallTable ClockCalls;  // defined in clock.cpp
 
 }  // namespace runtime

@@ -15,9 +15,9 @@ namespace {
 
 struct Event {
   std::int64_t code;
-  std::int64_t control;   // for CloseRequested, the window's number
+  std::int64_t control;  // for CloseRequested, the window's number
   std::int64_t window;
-  std::int64_t type;      // the control's notification code (BN_CLICKED is 0)
+  std::int64_t type;  // the control's notification code (BN_CLICKED is 0)
 };
 
 struct Binding {
@@ -25,14 +25,15 @@ struct Binding {
   ClickHandler handler;
 };
 
-template <class T> using TableList = std::vector<T, HeapAllocator<T, TableHeap>>;
+template <class T>
+using TableList = std::vector<T, HeapAllocator<T, TableHeap>>;
 
-auto& Queue = Lasting<std::deque<Event, HeapAllocator<Event, TableHeap>>>();   // oldest first
+auto& Queue = Lasting<std::deque<Event, HeapAllocator<Event, TableHeap>>>();  // oldest first
 Event Current;
-auto& Bindings = Lasting<TableList<Binding>>();   // newest first
+auto& Bindings = Lasting<TableList<Binding>>();  // newest first
 HWND PumpWindow;
 HACCEL PumpAccelerators;
-std::uint32_t LastLookMs;   // the tick count at the last look of StayResponsive
+std::uint32_t LastLookMs;  // the tick count at the last look of StayResponsive
 
 bool Same(const Event& a, const Event& b) {
   return a.code == b.code && a.control == b.control && a.window == b.window && a.type == b.type;
@@ -42,9 +43,7 @@ void UpdateKeyboardCues(WORD action) {
   (void)SendMessageW(PumpWindow, WM_UPDATEUISTATE, MAKEWPARAM(action, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
 }
 
-bool ModifierHeld() {
-  return (GetKeyState(VK_CONTROL) | GetKeyState(VK_SHIFT) | GetKeyState(VK_MENU)) & 0x8000;
-}
+bool ModifierHeld() { return (GetKeyState(VK_CONTROL) | GetKeyState(VK_SHIFT) | GetKeyState(VK_MENU)) & 0x8000; }
 
 // Takes one queued event, or else one platform message, which it dispatches.
 std::int64_t TakeEvent(bool wait) {
@@ -58,7 +57,7 @@ std::int64_t TakeEvent(bool wait) {
     // -1: the wait itself failed and would fail again; the message holds nothing to dispatch.
     // Taken as a request to close, so the program ends instead of spinning on the failure.
     if (PumpCalls.getMessage(&message, nullptr, 0, 0) == -1) {
-      Current = Event{CloseRequested, 0, 0, 0};   // the program's one window is number 0
+      Current = Event{CloseRequested, 0, 0, 0};  // the program's one window is number 0
       return CloseRequested;
     }
   } else if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
@@ -90,8 +89,7 @@ std::int64_t WaitEvent() { return TakeEvent(true); }
 std::int64_t CurrentEventControl() { return Current.control; }
 
 void DrainEvents() {
-  while (PollEvent() != 0) {
-  }
+  while (PollEvent() != 0) {}
 }
 
 // Windows counts a window as hung when its thread has asked for no message for 5 s; a look that
@@ -99,7 +97,7 @@ void DrainEvents() {
 // is a call into the window system; reading the tick count is not, so the time decides.
 void StayResponsive() {
   const std::uint32_t now = TickCountMs();
-  if (now - LastLookMs < LookIntervalMs) return;   // unsigned: right across the count's wrap too
+  if (now - LastLookMs < LookIntervalMs) return;  // unsigned: right across the count's wrap too
   LastLookMs = now;
   MSG message;
   (void)PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD);
@@ -138,7 +136,7 @@ void DropControlEvents(std::int64_t control) {
 
 void ForgetWindow(std::int64_t window) {
   for (auto at = Queue.begin(); at != Queue.end();) at = at->window == window ? Queue.erase(at) : at + 1;
-  Bindings.clear();   // the program has one window: every binding is one of its controls
+  Bindings.clear();  // the program has one window: every binding is one of its controls
 }
 
 namespace {

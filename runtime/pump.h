@@ -6,6 +6,6 @@
 
 namespace runtime {
 
-void SetPumpWindow(HWND window, HACCEL accelerators);   // null, null when the window is gone
+void SetPumpWindow(HWND window, HACCEL accelerators);  // null, null when the window is gone
 
 }  // namespace runtime

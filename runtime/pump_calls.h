@@ -12,6 +12,6 @@ struct PumpCallTable {
   decltype(&MessageBoxW) messageBox;
 };
 
-extern PumpCallTable PumpCalls;   // defined in events.cpp
+extern PumpCallTable PumpCalls;  // defined in events.cpp
 
 }  // namespace runtime

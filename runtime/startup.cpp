@@ -1,16 +1,16 @@
 // Start-up plumbing: the private heaps, icon, cursor, font, common controls and COM.
-#include "runtime/runtime.h"
-
 #include <windows.h>
 
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "runtime/runtime.h"
+
 namespace runtime {
 
 namespace {
-HANDLE Heaps[2];              // indexed by TableHeap, TextHeap
-std::int64_t HeapsReleased;   // 1 after DestroyHeaps: later frees are moot
+HANDLE Heaps[2];             // indexed by TableHeap, TextHeap
+std::int64_t HeapsReleased;  // 1 after DestroyHeaps: later frees are moot
 
 HANDLE HeapOf(std::int64_t heap) {
   if (Heaps[heap] == nullptr) Heaps[heap] = HeapCreate(0, 4096, 0);
@@ -58,7 +58,7 @@ void PrepareEnvironment() {
   INITCOMMONCONTROLSEX classes = {8, 0x0B48 | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
   (void)InitCommonControlsEx(&classes);
   (void)InitCommonControlsEx(&classes);
-  (void)CoInitialize(nullptr);   // never uninitialised
+  (void)CoInitialize(nullptr);  // never uninitialised
 }
 
 void ReleaseEnvironment() {

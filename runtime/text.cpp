@@ -1,7 +1,7 @@
 // Text and number operations.
-#include "runtime/runtime.h"
-
 #include <windows.h>
+
+#include "runtime/runtime.h"
 
 namespace runtime {
 
@@ -22,13 +22,11 @@ Text DecimalText(std::int64_t n) {
 
 Text ReverseText(const Text& s) { return Text(s.rbegin(), s.rend()); }
 
-Text SpaceText(std::int64_t n) {
-  return n > 0 ? Text(static_cast<std::size_t>(n), L' ') : Text();
-}
+Text SpaceText(std::int64_t n) { return n > 0 ? Text(static_cast<std::size_t>(n), L' ') : Text(); }
 
 Text LowerText(const Text& s) {
   Text lower = s;
-  if (!lower.empty()) (void)CharLowerW(lower.data());   // in place, up to the terminator
+  if (!lower.empty()) (void)CharLowerW(lower.data());  // in place, up to the terminator
   return lower;
 }
 

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-std::string CurrentCase;   // a generated case going on, named so that it can be replayed alone
+std::string CurrentCase;  // a generated case going on, named so that it can be replayed alone
 
 int main(int argc, char** argv) {
   (void)SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* fault) -> LONG {

@@ -1,10 +1,10 @@
 // The control registry: numbered native controls, each subclassed, with shared background
 // brushes; their creation and replacement, and their texts, colours and states.
-#include <vector>
-
 #include <windows.h>
 
 #include <commctrl.h>
+
+#include <vector>
 
 #include "runtime/runtime.h"
 #include "ui/control_services.h"
@@ -15,7 +15,7 @@ namespace ui {
 namespace {
 
 constexpr std::int64_t TextKind = 1, ButtonKind = 2, OptionKind = 3, ProgressKind = 4;
-constexpr DWORD TextStyle = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_NOPREFIX;                  // 0x50020080
+constexpr DWORD TextStyle = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_NOPREFIX;                   // 0x50020080
 constexpr DWORD ButtonStyle = WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_PUSHBUTTON;  // 0x50030000
 constexpr DWORD OptionStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON;        // 0x50010009
 
@@ -23,8 +23,8 @@ struct Control {
   std::int64_t number;
   HWND handle;
   std::int64_t kind;
-  std::int64_t backColor;   // DefaultColor while unset
-  WNDPROC previous;         // the native class's procedure, under our subclass
+  std::int64_t backColor;  // DefaultColor while unset
+  WNDPROC previous;        // the native class's procedure, under our subclass
 };
 
 struct SharedBrush {
@@ -33,11 +33,12 @@ struct SharedBrush {
   std::int64_t users;
 };
 
-template <class T> using TableList = std::vector<T, runtime::HeapAllocator<T, runtime::TableHeap>>;
+template <class T>
+using TableList = std::vector<T, runtime::HeapAllocator<T, runtime::TableHeap>>;
 
-auto& Registry = runtime::Lasting<TableList<Control>>();   // one entry per live control
+auto& Registry = runtime::Lasting<TableList<Control>>();  // one entry per live control
 auto& Brushes = runtime::Lasting<TableList<SharedBrush>>();
-std::int64_t LastCreatedKind;   // an option button after another one joins its group
+std::int64_t LastCreatedKind;  // an option button after another one joins its group
 std::int64_t NextFreshNumber = 40000;
 
 Control* Find(std::int64_t number) {
@@ -104,8 +105,8 @@ std::int64_t Register(std::int64_t number, HWND handle, std::int64_t kind) {
     (void)DestroyWindow(old->handle);
   }
   (void)SetWindowLongPtrW(handle, GWLP_ID, static_cast<LONG_PTR>(number));
-  const auto previous = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
+  const auto previous =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
   Registry.push_back(Control{number, handle, kind, DefaultColor, previous});
   (void)SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(runtime::DefaultGuiFont), TRUE);
   LastCreatedKind = kind;
@@ -115,9 +116,9 @@ std::int64_t Register(std::int64_t number, HWND handle, std::int64_t kind) {
 HWND CreateNative(const wchar_t* className, const wchar_t* text, DWORD style, std::int64_t x, std::int64_t y,
                   std::int64_t width, std::int64_t height) {
   if (MainWindow == nullptr) return nullptr;
-  return CreateWindowExW(0, className, text != nullptr ? text : L"", style, static_cast<int>(x),
-                         static_cast<int>(y), static_cast<int>(width), static_cast<int>(height), MainWindow,
-                         nullptr, GetModuleHandleW(nullptr), nullptr);
+  return CreateWindowExW(0, className, text != nullptr ? text : L"", style, static_cast<int>(x), static_cast<int>(y),
+                         static_cast<int>(width), static_cast<int>(height), MainWindow, nullptr,
+                         GetModuleHandleW(nullptr), nullptr);
 }
 
 }  // namespace
@@ -143,8 +144,8 @@ std::int64_t CreateTextControl(std::int64_t number, std::int64_t x, std::int64_t
   return Register(number, CreateNative(L"Static", text, style, x, y, width, height), TextKind);
 }
 
-std::int64_t CreateButton(std::int64_t number, std::int64_t x, std::int64_t y, std::int64_t width,
-                          std::int64_t height, const wchar_t* text) {
+std::int64_t CreateButton(std::int64_t number, std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
+                          const wchar_t* text) {
   return Register(number, CreateNative(L"Button", text, ButtonStyle, x, y, width, height), ButtonKind);
 }
 

@@ -10,9 +10,9 @@ namespace ui {
 
 namespace {
 
-constexpr std::int64_t ClientWidth = 430;   // pixels, unscaled
+constexpr std::int64_t ClientWidth = 430;  // pixels, unscaled
 constexpr std::int64_t ClientHeight = 420;
-constexpr std::int64_t FieldWidth = 130;    // each of the three status-bar fields
+constexpr std::int64_t FieldWidth = 130;  // each of the three status-bar fields
 
 // Slot i: option button 100 + i at (40, 70 + 40 i), labelled with a space and entry i of
 // DriveRoots as it is now; enabled only for the first DriveCount drives.

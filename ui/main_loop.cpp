@@ -12,10 +12,10 @@ namespace ui {
 
 namespace {
 
-constexpr std::int64_t NoSelection = 100;   // SelectedSlot when no drive slot is chosen
+constexpr std::int64_t NoSelection = 100;  // SelectedSlot when no drive slot is chosen
 
-std::int64_t SelectedSlot = NoSelection;   // 0..6 from Start's reading of the slots until its run has ended
-runtime::Text& StartDirectory = runtime::Lasting<runtime::Text>();   // current when the main loop began
+std::int64_t SelectedSlot = NoSelection;  // 0..6 from Start's reading of the slots until its run has ended
+runtime::Text& StartDirectory = runtime::Lasting<runtime::Text>();  // current when the main loop began
 
 // Back to the directory the program started in once a run has ended, so that nothing of ours
 // holds the tested drive: on Windows a drive that is some program's current directory cannot be
@@ -71,7 +71,7 @@ void Start() {
   ClearStatusFields();
   engine::ClearCounters();
   ClearBanner();
-  runtime::DrainEvents();   // drops a second click on Start that is already waiting
+  runtime::DrainEvents();  // drops a second click on Start that is already waiting
   SetControlEnabled(StartButton, false);
   SelectedSlot = CheckedSlot();
   if (SelectedSlot == NoSelection) {
@@ -95,9 +95,9 @@ void Start() {
     return;
   }
   engine::RunDriveTest(MainWindowView(drives::DriveRoots[slot].c_str()));
-  if (engine::RunState != engine::ResetPending) LetGoOfDrive();   // else after the reset's clean-up
+  if (engine::RunState != engine::ResetPending) LetGoOfDrive();  // else after the reset's clean-up
   SelectedSlot = NoSelection;
-  if (slot == 1) runtime::DrainEvents();   // intended: see above
+  if (slot == 1) runtime::DrainEvents();  // intended: see above
 }
 
 }  // namespace
@@ -122,8 +122,10 @@ void RunMainLoop() {
     const std::int64_t event = runtime::WaitEvent();
     if (event == runtime::ControlActivated) {
       const std::int64_t control = runtime::CurrentEventControl();
-      if (control == StoreScoreButton) StoreScore();
-      else if (control == StartButton) Start();
+      if (control == StoreScoreButton)
+        StoreScore();
+      else if (control == StartButton)
+        Start();
     }
     if (event == runtime::CloseRequested) return;
   }

@@ -13,7 +13,7 @@ HWND MainWindow;
 
 namespace {
 
-constexpr DWORD MainStyle = WS_CAPTION | WS_SYSMENU;   // 0xC80000
+constexpr DWORD MainStyle = WS_CAPTION | WS_SYSMENU;  // 0xC80000
 constexpr WORD NextControlCommand = 64001;            // Tab
 constexpr WORD PreviousControlCommand = 64002;        // Shift+Tab
 
@@ -76,19 +76,15 @@ bool OnActivate(HWND window, WPARAM wParam) {
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_COMMAND:
-      return OnCommand(wParam, lParam);
-    case WM_CLOSE:   // the program decides; the close box never destroys the window
+    case WM_COMMAND: return OnCommand(wParam, lParam);
+    case WM_CLOSE:  // the program decides; the close box never destroys the window
       runtime::PostEvent(runtime::CloseRequested, MainWindowNumber, MainWindowNumber, 0);
       return 0;
-    case WM_CTLCOLORSTATIC:
-      return OnColorStatic(window, wParam, lParam);
+    case WM_CTLCOLORSTATIC: return OnColorStatic(window, wParam, lParam);
     case WM_ACTIVATE:
       if (OnActivate(window, wParam)) return 0;
       break;
-    case WM_SIZE:
-      LayOutStatusBar();
-      break;
+    case WM_SIZE: LayOutStatusBar(); break;
     case WM_NCDESTROY:
       runtime::ForgetWindow(MainWindowNumber);
       runtime::SetPumpWindow(nullptr, nullptr);
@@ -101,8 +97,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-void OpenMainWindow(std::int64_t, std::int64_t x, std::int64_t y, std::int64_t clientWidth,
-                    std::int64_t clientHeight, const wchar_t* title) {
+void OpenMainWindow(std::int64_t, std::int64_t x, std::int64_t y, std::int64_t clientWidth, std::int64_t clientHeight,
+                    const wchar_t* title) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof windowClass;
@@ -113,7 +109,7 @@ void OpenMainWindow(std::int64_t, std::int64_t x, std::int64_t y, std::int64_t c
   windowClass.hCursor = static_cast<HCURSOR>(runtime::ArrowCursor);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   windowClass.lpszClassName = L"FerrulonMainWindow";
-  (void)RegisterClassExW(&windowClass);   // already registered when a window is opened again
+  (void)RegisterClassExW(&windowClass);  // already registered when a window is opened again
 
   RECT outer = {0, 0, static_cast<LONG>(clientWidth), static_cast<LONG>(clientHeight)};
   (void)AdjustWindowRectEx(&outer, MainStyle, FALSE, 0);

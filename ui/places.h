@@ -12,9 +12,9 @@ struct Place {
   std::int64_t x, y, width, height;
 };
 
-constexpr Place DriveUnderTestPlace = {180, 136, 145, 20};   // as built, and throughout a run
-constexpr Place ScorePlace = {195, 202, 130, 30};            // as built, in a run and after a reset
-constexpr Place StoredScorePlace = {195, 325, 130, 30};      // as built
+constexpr Place DriveUnderTestPlace = {180, 136, 145, 20};  // as built, and throughout a run
+constexpr Place ScorePlace = {195, 202, 130, 30};           // as built, in a run and after a reset
+constexpr Place StoredScorePlace = {195, 325, 130, 30};     // as built
 // These two lie off the places above on purpose: after a reset the drive text stands 10 px to the
 // right of where it was built, and a stored score 5 px up and to the left. The window has always
 // looked so after a stopped run and after Store score. They are not typos: do not align them.

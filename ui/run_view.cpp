@@ -9,17 +9,17 @@ namespace ui {
 
 namespace {
 
-constexpr std::int64_t ProgressPerPass = 10;   // the bar counts the passes down from 500
+constexpr std::int64_t ProgressPerPass = 10;  // the bar counts the passes down from 500
 
-const wchar_t* DriveUnderTest = L"";   // the root of the drive the run is on, as its caller handed it
+const wchar_t* DriveUnderTest = L"";  // the root of the drive the run is on, as its caller handed it
 
 struct CountField {
   std::int64_t field;
   const wchar_t* label;
 };
 // Indexed by the engine's count: written, verified, file operations.
-constexpr CountField CountFields[] = {{WrittenField, WrittenLabel}, {VerifiedField, VerifiedLabel},
-                                      {FileOpsField, FileOpsLabel}};
+constexpr CountField CountFields[] = {
+    {WrittenField, WrittenLabel}, {VerifiedField, VerifiedLabel}, {FileOpsField, FileOpsLabel}};
 
 // "驱动器测试: " and the root of the drive the run is on.
 void ShowDriveUnderTest() {
@@ -37,7 +37,9 @@ void ShowCount(std::int64_t which, std::int64_t count) {
   SetStatusText(CountFields[which].field, text.c_str());
 }
 
-void ShowPassDone(std::int64_t passesDone) { SetControlState(ProgressBar, ProgressAtRest - ProgressPerPass * passesDone); }
+void ShowPassDone(std::int64_t passesDone) {
+  SetControlState(ProgressBar, ProgressAtRest - ProgressPerPass * passesDone);
+}
 
 // Red; Start stays disabled until the window is closed.
 void ShowFailure() {
@@ -60,8 +62,8 @@ void ShowFileMessage(std::int64_t message) {
   (void)runtime::ShowMessage(InfoCaption, message == engine::FileNotCreated ? CannotCreateFile : CannotOpenFile);
 }
 
-const engine::RunView View = {ShowDriveUnderTest, ShowScorePending, ShowCount,      ShowPassDone,
-                              ShowFailure,        ShowCompleted,    ShowReadyAgain, ShowFileMessage,
+const engine::RunView View = {ShowDriveUnderTest,   ShowScorePending,       ShowCount,      ShowPassDone,
+                              ShowFailure,          ShowCompleted,          ShowReadyAgain, ShowFileMessage,
                               runtime::DrainEvents, runtime::StayResponsive};
 
 }  // namespace

@@ -15,7 +15,7 @@ constexpr std::int64_t MaxStatusFields = 256;
 constexpr std::int64_t StatusMinHeight = 18;
 
 HWND StatusBar;
-int StatusEdges[MaxStatusFields];   // right edges: running sums of the field widths
+int StatusEdges[MaxStatusFields];  // right edges: running sums of the field widths
 std::int64_t StatusFields;
 
 }  // namespace
@@ -24,7 +24,8 @@ void LayOutStatusBar() {
   if (StatusBar == nullptr) return;
   (void)SendMessageW(StatusBar, WM_SIZE, 0, 0);
   if (StatusFields > 0)
-    (void)SendMessageW(StatusBar, SB_SETPARTS, static_cast<WPARAM>(StatusFields), reinterpret_cast<LPARAM>(StatusEdges));
+    (void)SendMessageW(StatusBar, SB_SETPARTS, static_cast<WPARAM>(StatusFields),
+                       reinterpret_cast<LPARAM>(StatusEdges));
 }
 
 void ForgetStatusBar() {

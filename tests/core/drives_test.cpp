@@ -1,6 +1,6 @@
 // Drive discovery against generated answers of the platform. (The real drive list: the soak lists
 // it in the window's slots.)
-#include <gtest/gtest.h>
+#include "drives/drives.h"
 
 #include <algorithm>
 #include <random>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "drives/drive_calls.h"
-#include "drives/drives.h"
+#include <gtest/gtest.h>
 
 using runtime::Text;
 
@@ -19,15 +19,15 @@ namespace {
 // entries with odd letters or without terminators, up to 60 roots, a written size that is a lie.
 // A call never writes past the length it is given, as the platform's never does.
 std::mt19937_64 Random;
-std::vector<Text> Held;                            // the last answer's roots before its first odd entry, lower case
-bool Honest = false;                               // the last answer was written whole, its size told truly
-std::vector<std::wstring> TypeAsked, LabelAsked;   // roots, in the order asked
+std::vector<Text> Held;                           // the last answer's roots before its first odd entry, lower case
+bool Honest = false;                              // the last answer was written whole, its size told truly
+std::vector<std::wstring> TypeAsked, LabelAsked;  // roots, in the order asked
 
 DWORD WINAPI GeneratedStrings(DWORD length, LPWSTR buffer) {
   const std::wstring letters = L"CDEZacz1:\\/\u00C4 ";
   std::wstring answer;
   std::vector<Text> roots;
-  bool odd = false;   // an odd entry has three units: it never reads as a root, nor do those after it
+  bool odd = false;  // an odd entry has three units: it never reads as a root, nor do those after it
   const std::uint64_t oddOneIn = Random() % 2 ? 8 : 1000;
   for (std::uint64_t n = Random() % 61; n > 0; --n) {
     if (Random() % oddOneIn == 0) {
@@ -44,12 +44,16 @@ DWORD WINAPI GeneratedStrings(DWORD length, LPWSTR buffer) {
   const std::size_t whole = answer.size();
   answer.resize(std::min<std::size_t>(whole, Random() % 4 ? length : Random() % (length + 1)));
   std::copy(answer.begin(), answer.end(), buffer);
-  const DWORD reported = Random() % 3 ? static_cast<DWORD>(answer.size() - (answer.size() > 0)) : Random() % (length + 40);
+  const DWORD reported =
+      Random() % 3 ? static_cast<DWORD>(answer.size() - (answer.size() > 0)) : Random() % (length + 40);
   Held = roots;
   Honest = answer.size() == whole && reported == whole - 1;
   return reported;
 }
-UINT WINAPI GeneratedType(LPCWSTR root) { TypeAsked.push_back(root); return static_cast<UINT>(Random() % 8); }
+UINT WINAPI GeneratedType(LPCWSTR root) {
+  TypeAsked.push_back(root);
+  return static_cast<UINT>(Random() % 8);
+}
 BOOL WINAPI GeneratedLabel(LPCWSTR root, LPWSTR, DWORD, LPDWORD, LPDWORD, LPDWORD, LPWSTR, DWORD) {
   LabelAsked.push_back(root);
   return Random() % 2;
@@ -62,10 +66,10 @@ BOOL WINAPI GeneratedLabel(LPCWSTR root, LPWSTR, DWORD, LPDWORD, LPDWORD, LPDWOR
 TEST(CompleteRoots, EntriesFromTheStartAsFarAsTheWrittenSizeAndTheBufferReach) {
   const wchar_t three[] = L"C:\\\0d:\\\0E:\\\0", odd[] = L"C:\\\0D:/\0E:\\\0", digit[] = L"1:\\\0";
   EXPECT_EQ(drives::CompleteRoots(three, 13, 12), 3);
-  EXPECT_EQ(drives::CompleteRoots(three, 13, 11), 2);   // the last entry's zero not written
-  EXPECT_EQ(drives::CompleteRoots(three, 8, 12), 2);    // a written size past the buffer is not trusted
+  EXPECT_EQ(drives::CompleteRoots(three, 13, 11), 2);  // the last entry's zero not written
+  EXPECT_EQ(drives::CompleteRoots(three, 8, 12), 2);   // a written size past the buffer is not trusted
   EXPECT_EQ(drives::CompleteRoots(three, 13, 0), 0);
-  EXPECT_EQ(drives::CompleteRoots(odd, 13, 12), 1);     // not the odd entry, nor any after it
+  EXPECT_EQ(drives::CompleteRoots(odd, 13, 12), 1);  // not the odd entry, nor any after it
   EXPECT_EQ(drives::CompleteRoots(digit, 5, 4), 0);
 }
 
@@ -73,7 +77,8 @@ TEST(CompleteRoots, EntriesFromTheStartAsFarAsTheWrittenSizeAndTheBufferReach) {
 // order, and the table holds the list; an honest answer gives all of them. Types are asked for
 // every drive listed, labels for fixed drives only.
 TEST(DriveDiscovery, GeneratedAnswersGiveOnlyTheRootsTheyHoldAndAnHonestOneGivesAll) {
-  const drives::DriveCallTable real = std::exchange(drives::DriveCalls, {GeneratedStrings, GeneratedType, GeneratedLabel});
+  const drives::DriveCallTable real =
+      std::exchange(drives::DriveCalls, {GeneratedStrings, GeneratedType, GeneratedLabel});
   std::int64_t honest = 0;
   for (std::uint64_t seed = 1; seed <= 5000; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));

@@ -9,13 +9,22 @@
 #include "engine/file_calls.h"
 #include "fake_world.h"
 
-const FaultClass FaultClasses[FaultKinds] = {
-    {"read: a byte or bit changed", Reads}, {"read: fewer bytes than asked", Reads}, {"read: fails", Reads},
-    {"read: 0 bytes before the end", Reads}, {"read: bytes beyond those written", WriteCloses},
-    {"read: whole file replaced", WriteCloses}, {"seek back fails", Seeks}, {"write fails", Writes},
-    {"write short, reported so", Writes}, {"create fails", Creates}, {"open fails", Opens}, {"close fails", Closes},
-    {"attributes fail", Attributes}, {"delete fails", Deletes}, {"delete reported, file stays", Deletes},
-    {"file gone after writing", WriteCloses}};
+const FaultClass FaultClasses[FaultKinds] = {{"read: a byte or bit changed", Reads},
+                                             {"read: fewer bytes than asked", Reads},
+                                             {"read: fails", Reads},
+                                             {"read: 0 bytes before the end", Reads},
+                                             {"read: bytes beyond those written", WriteCloses},
+                                             {"read: whole file replaced", WriteCloses},
+                                             {"seek back fails", Seeks},
+                                             {"write fails", Writes},
+                                             {"write short, reported so", Writes},
+                                             {"create fails", Creates},
+                                             {"open fails", Opens},
+                                             {"close fails", Closes},
+                                             {"attributes fail", Attributes},
+                                             {"delete fails", Deletes},
+                                             {"delete reported, file stays", Deletes},
+                                             {"file gone after writing", WriteCloses}};
 
 std::string FileNumber(std::int64_t k) {
   std::string line(engine::PatternLine, engine::PatternLine + engine::CharsPerLine), file;
@@ -29,18 +38,26 @@ namespace {
 // What a drive puts in place of the file: invalid UTF-8, zeros, lone CRs and LFs, 4-byte
 // sequences, lines of tens of thousands of bytes, no terminator at all, or a whole test file.
 std::string Garbage(std::uint64_t arg) {
-  static const std::string alphabets[] = {"\x80\xBF\xC3\xE4\xF0\xF8\xFF" "abc", std::string("0a\0\0z", 5), "\r\n\r\r\n\nabz09",
-                                          "\xF0\x9F\x98\x80\xF0\x9F" "a\n", "abcxyz0189", "z09a"};
+  static const std::string alphabets[] = {
+      "\x80\xBF\xC3\xE4\xF0\xF8\xFF"
+      "abc",
+      std::string("0a\0\0z", 5),
+      "\r\n\r\r\n\nabz09",
+      "\xF0\x9F\x98\x80\xF0\x9F"
+      "a\n",
+      "abcxyz0189",
+      "z09a"};
   std::mt19937_64 random(arg);
   if (arg % 7 == 6) return FileNumber(static_cast<std::int64_t>(arg % 2));
   std::string bytes(arg % 7 == 4 ? 200000 : random() % 30000, 'a');
   for (char& byte : bytes) byte = alphabets[arg % 7][random() % alphabets[arg % 7].size()];
-  for (std::size_t at = random() % 40000; arg % 7 == 4 && at < bytes.size(); at += 20000 + random() % 40000) bytes[at] = '\n';
+  for (std::size_t at = random() % 40000; arg % 7 == 4 && at < bytes.size(); at += 20000 + random() % 40000)
+    bytes[at] = '\n';
   return bytes;
 }
 
 HANDLE const FakeHandle = reinterpret_cast<HANDLE>(0x5EED);
-constexpr int NothingRead = 0x100, MovedBack = 0x101;   // marks among the bytes a read phase delivered
+constexpr int NothingRead = 0x100, MovedBack = 0x101;  // marks among the bytes a read phase delivered
 
 std::string Hex(DWORD v) {
   char text[16];
@@ -109,8 +126,8 @@ std::int64_t LinesBack(const std::vector<int>& bytes, std::int64_t k) {
   return engine::LinesPerFile;
 }
 
-HANDLE WINAPI FakeCreate(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                         DWORD disposition, DWORD attributes, HANDLE templ) {
+HANDLE WINAPI FakeCreate(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                         DWORD attributes, HANDLE templ) {
   if (World.logging) Note("create" + Hex(access) + Hex(share) + Hex(disposition) + Hex(attributes));
   OnName(name, false);
   if (security != nullptr || templ != nullptr) Violate("security attributes or a template");
@@ -119,7 +136,8 @@ HANDLE WINAPI FakeCreate(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATT
   const Fault* fault = Hit(reading ? OpenFails : CreateFails, true);
   World.lastFailed = reading ? 2 : 1;
   if (fault != nullptr || World.open || (!World.exists && disposition != CREATE_ALWAYS)) {
-    SetLastError(fault != nullptr ? (fault->arg ? static_cast<DWORD>(fault->arg) : ERROR_NOT_READY) : ERROR_FILE_NOT_FOUND);
+    SetLastError(fault != nullptr ? (fault->arg ? static_cast<DWORD>(fault->arg) : ERROR_NOT_READY)
+                                  : ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
   if (!reading) {
@@ -150,8 +168,10 @@ BOOL WINAPI FakeWrite(HANDLE handle, LPCVOID data, DWORD n, LPDWORD done, LPOVER
 
 // The byte at `at`: the file's, then on a drive that makes them up, letters without a terminator.
 bool StoredByte(std::size_t at, char& byte) {
-  if (at < World.bytes.size()) byte = World.bytes[at];
-  else if (World.endless) byte = static_cast<char>('a' + at % 23);
+  if (at < World.bytes.size())
+    byte = World.bytes[at];
+  else if (World.endless)
+    byte = static_cast<char>('a' + at % 23);
   return at < World.bytes.size() || World.endless;
 }
 
@@ -196,8 +216,10 @@ BOOL WINAPI FakeClose(HANDLE handle) {
     World.firstBytes += World.bytes.empty() ? '-' : World.bytes[0];
     World.endless = false;
     if (const Fault* f = Hit(Replaced)) World.bytes = Garbage(f->arg);
-    if (const Fault* f = Hit(BytesBeyond); f != nullptr && f->arg % 3 == 0) World.endless = true;
-    else if (f != nullptr) World.bytes += Garbage(f->arg).substr(0, 1 + f->arg % 5000);
+    if (const Fault* f = Hit(BytesBeyond); f != nullptr && f->arg % 3 == 0)
+      World.endless = true;
+    else if (f != nullptr)
+      World.bytes += Garbage(f->arg).substr(0, 1 + f->arg % 5000);
     if (Hit(Vanishes)) World.exists = false;
   } else {
     World.linesBack.push_back(LinesBack(World.delivered, World.filesCreated));

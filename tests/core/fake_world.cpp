@@ -19,8 +19,8 @@ void Violate(const std::string& what) {
 
 void Note(const std::string& request) {
   if (!World.logging) return;
-  if (World.log.size() < 20000) World.log.push_back(request);   // a cycle makes about 12,820
-  auto*& last = World.lastCount;   // most requests repeat the one before
+  if (World.log.size() < 20000) World.log.push_back(request);  // a cycle makes about 12,820
+  auto*& last = World.lastCount;                               // most requests repeat the one before
   if (last == nullptr || last->first != request) last = &*World.counts.try_emplace(request).first;
   last->second += 1;
 }
@@ -33,7 +33,10 @@ decltype(&MessageBoxW) RealBox;
 
 std::string N(std::int64_t n) { return std::string(" ").append(std::to_string(n)); }
 
-BOOL WINAPI FakeFrequency(LARGE_INTEGER* value) { value->QuadPart = 1000; return TRUE; }   // a tick a ms
+BOOL WINAPI FakeFrequency(LARGE_INTEGER* value) {
+  value->QuadPart = 1000;
+  return TRUE;
+}  // a tick a ms
 
 BOOL WINAPI FakeCounter(LARGE_INTEGER* value) {
   Note("clock");
@@ -47,11 +50,14 @@ void WINAPI FakeSleep(DWORD ms) {
   Note("sleep " + std::to_string(ms));
   World.sleeps.push_back(ms);
   if (ms != 1062 || World.passesLeft == 0) return;
-  engine::PassesDone = engine::PassesPerRun - World.passesLeft;   // the settle delay moves the run on
+  engine::PassesDone = engine::PassesPerRun - World.passesLeft;  // the settle delay moves the run on
   engine::CyclesInPass = engine::CyclesPerPass - World.cyclesLeft;
 }
 
-int WINAPI FakeBox(HWND, LPCWSTR text, LPCWSTR caption, UINT) { World.boxes.emplace_back(caption, text); return IDOK; }
+int WINAPI FakeBox(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
+  World.boxes.emplace_back(caption, text);
+  return IDOK;
+}
 
 void Show(std::string what) {
   if (World.log.size() < 20000) World.log.push_back("show " + what);
@@ -89,8 +95,8 @@ std::vector<std::uint64_t> Seeds(const char* variable, std::uint64_t first, std:
 
 void InstallFakes() {
   RealFile = std::exchange(engine::FileCalls, FakeFileCalls);
-  RealClock = std::exchange(runtime::ClockCalls, {FakeFrequency, FakeCounter, runtime::ClockCalls.getTickCount, FakeSleep,
-                                             runtime::ClockCalls.timeBeginPeriod});
+  RealClock = std::exchange(runtime::ClockCalls, {FakeFrequency, FakeCounter, runtime::ClockCalls.getTickCount,
+                                                  FakeSleep, runtime::ClockCalls.timeBeginPeriod});
   RealBox = std::exchange(runtime::PumpCalls.messageBox, FakeBox);
 }
 
@@ -103,7 +109,7 @@ void RemoveFakes() {
 
 void ResetWorld() {
   World = FakeWorld{};
-  runtime::TicksPerMs = 1;   // as the fake's frequency gives: each reading is one counter query
+  runtime::TicksPerMs = 1;  // as the fake's frequency gives: each reading is one counter query
   runtime::CounterBase = 0;
 }
 

@@ -5,8 +5,6 @@
 // Whatever the drive does, the run must end in exactly one way that the lines which came back
 // allow, within a budget of requests, touching nothing but tfile.frl.
 // FERRULON_DRIVES=SEED replays one drive; FERRULON_DRIVES=FIRST:COUNT runs a campaign of any length.
-#include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <algorithm>
@@ -16,26 +14,32 @@
 #include <vector>
 
 #include "fake_world.h"
+#include <gtest/gtest.h>
 
 namespace {
 
-constexpr std::int64_t RequestBudget = 3000000;   // a cycle makes about 12,800
-constexpr std::int64_t PerCycle[Counters] = {12500, 1, 200, 1, 1, 2, 1, 4, 4};   // requests on a healthy drive
+constexpr std::int64_t RequestBudget = 3000000;                                 // a cycle makes about 12,800
+constexpr std::int64_t PerCycle[Counters] = {12500, 1, 200, 1, 1, 2, 1, 4, 4};  // requests on a healthy drive
 enum Outcome { Green, Red, Message, Stopped, Outcomes };
 const char* const OutcomeNames[Outcomes] = {"green", "red", "with a message", "stopped"};
 
 struct Drive {
-  std::int64_t cycles = 0, stopAtDrain = 0, drains = 0, verdicts = 0;   // verdicts: bits Green and Red
+  std::int64_t cycles = 0, stopAtDrain = 0, drains = 0, verdicts = 0;  // verdicts: bits Green and Red
   bool stopped = false;
   std::vector<std::int64_t> messages{};
   std::string description{};
 } Tried;
 
 const engine::RunView HostileView = {
-    [] {}, [] {}, [](std::int64_t, std::int64_t) {}, [](std::int64_t) {},
-    [] { Tried.verdicts += 1 << Red; }, [](const runtime::Text&) { Tried.verdicts += 1 << Green; }, [] {},
+    [] {},
+    [] {},
+    [](std::int64_t, std::int64_t) {},
+    [](std::int64_t) {},
+    [] { Tried.verdicts += 1 << Red; },
+    [](const runtime::Text&) { Tried.verdicts += 1 << Green; },
+    [] {},
     [](std::int64_t message) { Tried.messages.push_back(message); },
-    [] {   // the drain after the last pass; not those after a verdict or a message
+    [] {  // the drain after the last pass; not those after a verdict or a message
       if (Tried.verdicts > 0 || !Tried.messages.empty() || ++Tried.drains != Tried.stopAtDrain) return;
       Tried.stopped = true;
       (void)engine::RequestStop();
@@ -56,19 +60,23 @@ void Generate(std::uint64_t seed) {
     Fault f{static_cast<FaultKind>(random() % FaultKinds), 0, 1, random()};
     f.from = upTo(PerCycle[FaultClasses[f.kind].counter] * Tried.cycles);
     if (f.kind == EndsEarly || f.kind == SeekFails || random() % 3 == 0) f.count = upTo(4) == 1 ? Always : upTo(20);
-    const DWORD errors[] = {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT, ERROR_DISK_FULL, ERROR_NOT_READY};
+    const DWORD errors[] = {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT, ERROR_DISK_FULL,
+                            ERROR_NOT_READY};
     if (f.kind == CreateFails || f.kind == OpenFails) f.arg = errors[f.arg % 5];
     World.faults.push_back(f);
-    Tried.description += std::string("; ") + FaultClasses[f.kind].name + " from request " + std::to_string(f.from) + " for " +
-                     (f.count == Always ? "good" : std::to_string(f.count)) + " (" + std::to_string(f.arg % 100000) + ")";
+    Tried.description += std::string("; ") + FaultClasses[f.kind].name + " from request " + std::to_string(f.from) +
+                         " for " + (f.count == Always ? "good" : std::to_string(f.count)) + " (" +
+                         std::to_string(f.arg % 100000) + ")";
   }
-  if (random() % 4 == 0) {   // a Stop, at a request or after the last pass
-    if (random() % 2) World.stopAtRequest = upTo(12810 * Tried.cycles);
-    else Tried.stopAtDrain = 1;
+  if (random() % 4 == 0) {  // a Stop, at a request or after the last pass
+    if (random() % 2)
+      World.stopAtRequest = upTo(12810 * Tried.cycles);
+    else
+      Tried.stopAtDrain = 1;
   }
   Tried.description = "seed " + std::to_string(seed) + ": " + std::to_string(Tried.cycles) + " cycles to go" +
-                  (World.stopAtRequest ? ", Stop at request " + std::to_string(World.stopAtRequest) : "") +
-                  (Tried.stopAtDrain ? ", Stop after the last pass" : "") + Tried.description;
+                      (World.stopAtRequest ? ", Stop at request " + std::to_string(World.stopAtRequest) : "") +
+                      (Tried.stopAtDrain ? ", Stop after the last pass" : "") + Tried.description;
 }
 
 // The run on the drive of one seed and, when the run asks for it, the main loop's reset.
@@ -79,7 +87,9 @@ void Try(std::uint64_t seed) {
   engine::RunDriveTest(HostileView);
   Tried.stopped = Tried.stopped || (World.stopAtRequest > 0 && World.allRequests >= World.stopAtRequest);
   const bool reset = engine::RunState == engine::ResetPending;
-  const Outcome outcome = Tried.verdicts ? (Tried.verdicts == 1 << Red ? Red : Green) : !Tried.messages.empty() ? Message : Stopped;
+  const Outcome outcome = Tried.verdicts            ? (Tried.verdicts == 1 << Red ? Red : Green)
+                          : !Tried.messages.empty() ? Message
+                                                    : Stopped;
   const std::vector<std::int64_t>& back = World.linesBack;
   const std::int64_t phases = static_cast<std::int64_t>(back.size());
   const auto differing = std::find_if(back.begin(), back.end(), [](std::int64_t n) { return n < 100; });
@@ -87,25 +97,31 @@ void Try(std::uint64_t seed) {
       Tried.messages.size() > 1 || reset != (outcome == Message || outcome == Stopped))
     Violate("not exactly one ending");
   if ((outcome == Red) != (differing != back.end()) || (outcome == Red && differing + 1 != back.end()))
-    Violate("the lines of read phase " + std::to_string(differing - back.begin() + 1) + " of " + std::to_string(phases) +
-            ", yet the run ended " + OutcomeNames[outcome]);
-  if ((outcome == Green) != (engine::LastScoreText != runtime::Text(L"777"))) Violate("a score without green, or green without");
+    Violate("the lines of read phase " + std::to_string(differing - back.begin() + 1) + " of " +
+            std::to_string(phases) + ", yet the run ended " + OutcomeNames[outcome]);
+  if ((outcome == Green) != (engine::LastScoreText != runtime::Text(L"777")))
+    Violate("a score without green, or green without");
   if (outcome == Green && phases != Tried.cycles) Violate("green without every cycle");
-  if (outcome == Stopped ? !Tried.stopped : Tried.stopped && outcome == Green) Violate(Tried.stopped ? "Stop not seen" : "stopped without Stop");
-  if ((outcome == Message ? Tried.messages[0] : 0) != World.lastFailed) Violate("the message does not match the last create or open");
+  if (outcome == Stopped ? !Tried.stopped : Tried.stopped && outcome == Green)
+    Violate(Tried.stopped ? "Stop not seen" : "stopped without Stop");
+  if ((outcome == Message ? Tried.messages[0] : 0) != World.lastFailed)
+    Violate("the message does not match the last create or open");
   if (outcome == Red) {
     std::int64_t equal = 0;
     for (int i = 0; i < engine::LinesPerFile; ++i) {
       equal += engine::ReadBackTable[i] == engine::PatternTable[i];
-      if (i < back.back() && engine::ReadBackTable[i] != engine::PatternTable[i]) Violate("a line back as written, unequal");
+      if (i < back.back() && engine::ReadBackTable[i] != engine::PatternTable[i])
+        Violate("a line back as written, unequal");
     }
-    if (engine::CharsVerified != 12300 * (phases - 1) + 123 * equal || engine::CharsWritten != 12300 * World.filesCreated ||
-        engine::FileOperations != 2 * phases || engine::CyclesInPass != engine::CyclesPerPass - Tried.cycles + phases - 1 ||
+    if (engine::CharsVerified != 12300 * (phases - 1) + 123 * equal ||
+        engine::CharsWritten != 12300 * World.filesCreated || engine::FileOperations != 2 * phases ||
+        engine::CyclesInPass != engine::CyclesPerPass - Tried.cycles + phases - 1 ||
         engine::PassesDone != engine::PassesPerRun - 1 || engine::RunState != 0 || !World.exists)
       Violate("counters, or the failing file, after the red verdict");
   }
   if (reset) engine::ClearRunState();
-  if (reset && engine::CharsWritten + engine::CharsVerified + engine::FileOperations + engine::StopFlag + engine::RunState)
+  if (reset &&
+      engine::CharsWritten + engine::CharsVerified + engine::FileOperations + engine::StopFlag + engine::RunState)
     Violate("the reset left counters or flags");
   if (World.allRequests > RequestBudget) Violate("more than " + std::to_string(RequestBudget) + " requests: a hang");
   const bool keeps = std::any_of(World.faults.begin(), World.faults.end(),
@@ -114,10 +130,10 @@ void Try(std::uint64_t seed) {
 }
 
 // Drives that found faults, kept whatever the campaign's range.
-constexpr std::uint64_t DeleteReportedFileStays = 178;        // a delete reported done, the file still there
-constexpr std::uint64_t DeleteReportedInTheReset = 270;       // ... in the reset after a Stop
-constexpr std::uint64_t EndlessBytesAfterShortWrite = 2001;   // bytes without end or terminator past a cut file
-constexpr std::uint64_t EndlessBytesInReplacedFile = 1054;    // ... past a file the drive put in its place
+constexpr std::uint64_t DeleteReportedFileStays = 178;       // a delete reported done, the file still there
+constexpr std::uint64_t DeleteReportedInTheReset = 270;      // ... in the reset after a Stop
+constexpr std::uint64_t EndlessBytesAfterShortWrite = 2001;  // bytes without end or terminator past a cut file
+constexpr std::uint64_t EndlessBytesInReplacedFile = 1054;   // ... past a file the drive put in its place
 
 TEST(HostileDrives, NeverAFalseGreenACrashOrAHang) {
   std::vector<std::uint64_t> seeds = {DeleteReportedFileStays, DeleteReportedInTheReset, EndlessBytesAfterShortWrite,

@@ -1,7 +1,5 @@
 // The test file and the run over the in-memory drive and the scripted clock, shown to a recording
 // view: the file's bytes, requests and reading rules, then the run's counts, verdicts and stops.
-#include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <map>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "fake_world.h"
+#include <gtest/gtest.h>
 
 using runtime::Text;
 using Numbers = std::vector<std::int64_t>;
@@ -30,7 +29,7 @@ std::vector<Text> ReadLines(const std::string& bytes, std::size_t lines) {
   std::vector<Text> result;
   engine::UnbufferedTextFile file{};
   EXPECT_TRUE(engine::OpenForReading(file, L"tfile.frl"));
-  Text line = L"left over";   // each read replaces all the text held, as the run's table entries are reused
+  Text line = L"left over";  // each read replaces all the text held, as the run's table entries are reused
   for (std::size_t i = 0; i < lines; ++i) {
     engine::ReadLine(file, line);
     result.push_back(line);
@@ -41,7 +40,11 @@ std::vector<Text> ReadLines(const std::string& bytes, std::size_t lines) {
 
 class Run : public testing::Test {
  protected:
-  void SetUp() override { InstallFakes(); ResetWorld(); FreshRunState(); }
+  void SetUp() override {
+    InstallFakes();
+    ResetWorld();
+    FreshRunState();
+  }
   void TearDown() override {
     RemoveFakes();
     EXPECT_EQ(World.violation, "");
@@ -57,7 +60,8 @@ TEST_F(TestFile, WritesTheExactFileOrTruncatesTheOldOne) {
   EXPECT_TRUE(engine::PatternTable[100].empty() && engine::PatternTable[101].empty());
   engine::UnbufferedTextFile file{};
   ASSERT_TRUE(engine::CreateForWriting(file, L"tfile.frl"));
-  for (int i = 0; i < 100; ++i) engine::WriteLine(file, engine::PatternTable[i] = runtime::ReverseText(engine::PatternTable[i]));
+  for (int i = 0; i < 100; ++i)
+    engine::WriteLine(file, engine::PatternTable[i] = runtime::ReverseText(engine::PatternTable[i]));
   engine::Close(file);
   std::string expected;
   for (int i = 0; i < 100; ++i) expected += std::string(Pattern.rbegin(), Pattern.rend()) + "\r\n";
@@ -71,47 +75,64 @@ TEST_F(TestFile, WritesTheExactFileOrTruncatesTheOldOne) {
   EXPECT_EQ(World.bytes, "\r\n\xC3\xA9\r\n");
   ASSERT_TRUE(engine::ForceDelete(L"tfile.frl"));
   EXPECT_FALSE(engine::CreateForWriting(file, L"tfile.frl") || engine::OpenForReading(file, L"tfile.frl"));
-  EXPECT_EQ(World.log, (Strings{"create C0000000 0 2 80", "create 40000000 0 5 0", "write 2", "write 2", "write 2", "close",
-                                "attributes 80", "delete", "create C0000000 0 2 80", "create 40000000 0 5 0",
+  EXPECT_EQ(World.log, (Strings{"create C0000000 0 2 80", "create 40000000 0 5 0", "write 2", "write 2", "write 2",
+                                "close", "attributes 80", "delete", "create C0000000 0 2 80", "create 40000000 0 5 0",
                                 "create 80000000 0 3 80"}));
 }
 
 // Terminators and encodings: each row is the bytes of a file and the lines read from it.
 TEST_F(TestFile, ReadLineRulesAndRequestSizes) {
-  std::string longLine;   // 4,093 bytes: with a 3-byte character, the longest line read whole
+  std::string longLine;  // 4,093 bytes: with a 3-byte character, the longest line read whole
   for (int i = 0; i < 4093; ++i) longLine += static_cast<char>('a' + i % 26);
   const struct {
     const char* what;
     std::string bytes;
     std::vector<Text> lines;
   } cases[] = {
-      {"LF alone", "ab\ncd\n", {L"ab", L"cd", L""}}, {"lone CR", "ab\rcd\r\n", {L"ab", L"cd", L""}},
-      {"CR at end of file", "ab\r", {L"ab", L"", L""}}, {"NUL", std::string("ab\0cd", 5), {L"ab", L"cd", L""}},
-      {"2-byte UTF-8", "\xC3\xA9x\r\n", {L"\u00E9x", L""}}, {"3-byte UTF-8", "\xE4\xB8\xADz\n", {L"\u4E2Dz", L""}},
-      {"4-byte UTF-8", "\xF0\x9F\x98\x80!", {L"\xD83D\xDE00!", L""}}, {"truncated tail", "ab\xE4\xB8", {L"ab", L""}},
-      {"stray continuation", "\x80z\xBF\n", {L"?z?", L""}}, {"bad lead bytes", "\xF8\xFF" "a", {L"??a", L""}},
-      {"empty file", "", {L"", L""}}, {"past the last line", "ab\r\n", {L"ab", L"", L""}},
+      {"LF alone", "ab\ncd\n", {L"ab", L"cd", L""}},
+      {"lone CR", "ab\rcd\r\n", {L"ab", L"cd", L""}},
+      {"CR at end of file", "ab\r", {L"ab", L"", L""}},
+      {"NUL", std::string("ab\0cd", 5), {L"ab", L"cd", L""}},
+      {"2-byte UTF-8", "\xC3\xA9x\r\n", {L"\u00E9x", L""}},
+      {"3-byte UTF-8", "\xE4\xB8\xADz\n", {L"\u4E2Dz", L""}},
+      {"4-byte UTF-8", "\xF0\x9F\x98\x80!", {L"\xD83D\xDE00!", L""}},
+      {"truncated tail", "ab\xE4\xB8", {L"ab", L""}},
+      {"stray continuation", "\x80z\xBF\n", {L"?z?", L""}},
+      {"bad lead bytes",
+       "\xF8\xFF"
+       "a",
+       {L"??a", L""}},
+      {"empty file", "", {L"", L""}},
+      {"past the last line", "ab\r\n", {L"ab", L"", L""}},
       {"a line ends after 4,096 bytes", longLine + "\xE4\xB8\xADnext\r\n", {Wide(longLine) + L"\u4E2D", L"next"}},
   };
   for (const auto& c : cases) EXPECT_EQ(ReadLines(c.bytes, c.lines.size()), c.lines) << c.what;
-  ReadLines("\xE4\xB8\xAD\rX", 2);   // a character's tail is one request; a lone CR costs a seek back
-  EXPECT_EQ(World.log, (Strings{"create 80000000 0 3 80", "read 1", "read 2", "read 1", "read 1", "seek -1 1",
-                                "read 1", "read 1", "close"}));
+  ReadLines("\xE4\xB8\xAD\rX", 2);  // a character's tail is one request; a lone CR costs a seek back
+  EXPECT_EQ(World.log, (Strings{"create 80000000 0 3 80", "read 1", "read 2", "read 1", "read 1", "seek -1 1", "read 1",
+                                "read 1", "close"}));
 }
 
 TEST_F(Run, CompletedRunCountsEveryCycleScoresTheMeanPassAndResets) {
   for (std::int64_t pass = 0; pass < 50; ++pass) World.passDurations.push_back(222 + pass + (pass == 49) * 20);
   RunTest();
   EXPECT_EQ(Numbers(engine::PassTimes, engine::PassTimes + 50), World.passDurations);
-  EXPECT_EQ(engine::LastScoreText, Text(L"246"));   // 12,345 ms in all: the mean, truncated
+  EXPECT_EQ(engine::LastScoreText, Text(L"246"));  // 12,345 ms in all: the mean, truncated
   EXPECT_EQ((Numbers{engine::CharsWritten, engine::CharsVerified, engine::FileOperations, engine::CyclesInPass,
                      engine::PassesDone, engine::RunState, engine::FailureFlag, engine::WrittenRefreshCount,
                      engine::VerifiedRefreshCount, engine::OperationsRefreshCount, World.exists}),
-            (Numbers{0, 0, 0, 0, 0, 0, 0, 4, 4, 0, 0}));   // 2,500 cycles leave 4 since a refresh
-  EXPECT_EQ(World.counts, (std::map<std::string, std::int64_t>{
-      {"attributes 80", 7501}, {"clock", 100}, {"close", 5000}, {"create 80000000 0 3 80", 2500},
-      {"create C0000000 0 2 80", 2500}, {"delete", 2500}, {"delete fails", 5001}, {"look", 2500}, {"read 1", 31250000},
-      {"sleep 1062", 1}, {"write 123", 250000}, {"write 2", 250000}}));
+            (Numbers{0, 0, 0, 0, 0, 0, 0, 4, 4, 0, 0}));  // 2,500 cycles leave 4 since a refresh
+  EXPECT_EQ(World.counts, (std::map<std::string, std::int64_t>{{"attributes 80", 7501},
+                                                               {"clock", 100},
+                                                               {"close", 5000},
+                                                               {"create 80000000 0 3 80", 2500},
+                                                               {"create C0000000 0 2 80", 2500},
+                                                               {"delete", 2500},
+                                                               {"delete fails", 5001},
+                                                               {"look", 2500},
+                                                               {"read 1", 31250000},
+                                                               {"sleep 1062", 1},
+                                                               {"write 123", 250000},
+                                                               {"write 2", 250000}}));
 
   // Each count shown every 32nd cycle, so the last four never show; each pass reported with its
   // counts, and events drained, only after the clock reading that ends its time.
@@ -138,13 +159,13 @@ TEST_F(Run, CompletedRunCountsEveryCycleScoresTheMeanPassAndResets) {
 TEST_F(Run, CycleMakesTheRequestsInOrderAndTheNextRunCarriesTheLineDirection) {
   World.stopAtDeleteOf = 1;
   RunTest();
-  Strings expected{"show drive", "attributes 80", "delete fails", "sleep 1062", "show score pending", "clock",
-                   "look", "create C0000000 0 2 80"};
+  Strings expected{"show drive",         "attributes 80", "delete fails", "sleep 1062",
+                   "show score pending", "clock",         "look",         "create C0000000 0 2 80"};
   for (int line = 0; line < 100; ++line) expected.insert(expected.end(), {"write 123", "write 2"});
   expected.insert(expected.end(), {"close", "create 80000000 0 3 80"});
   expected.insert(expected.end(), 12500, "read 1");
-  expected.insert(expected.end(), {"close", "attributes 80", "delete", "attributes 80", "delete fails",
-                                   "attributes 80", "delete fails"});
+  expected.insert(expected.end(), {"close", "attributes 80", "delete", "attributes 80", "delete fails", "attributes 80",
+                                   "delete fails"});
   EXPECT_EQ(World.log, expected);
   // The table is never refilled: the line direction flips once per file, carried over to the next run.
   engine::ClearRunState();
@@ -156,7 +177,7 @@ TEST_F(Run, CycleMakesTheRequestsInOrderAndTheNextRunCarriesTheLineDirection) {
 // A line read back wrong ends the run red after its cycle's read phase: all 100 lines read and
 // compared, the file left as it was, the operations counted but not the cycle, nothing else reset.
 TEST_F(Run, FailedCycleReadsEveryLineKeepsItsFileAndEndsRed) {
-  World.faults = {{ChangedByte, 12501, 1, 0}};   // the first byte of file 2
+  World.faults = {{ChangedByte, 12501, 1, 0}};  // the first byte of file 2
   engine::LastScoreText = L"777";
   RunTest();
   std::int64_t equal = 0;
@@ -179,9 +200,11 @@ TEST_F(Run, HeldFileIsTriedAgainForAboutASecondOtherErrorsAreToldAtOnce) {
   const struct {
     const char* what;
     std::vector<Fault> faults;
-    Numbers waitedMessageFiles;   // ms waited, the message shown (0: none), files created
+    Numbers waitedMessageFiles;  // ms waited, the message shown (0: none), files created
   } cases[] = {
-      {"cycle 2's file locked for two tries (a create and its fallback each)", {{CreateFails, 2, 4, Locked}}, {150, 0, 3}},
+      {"cycle 2's file locked for two tries (a create and its fallback each)",
+       {{CreateFails, 2, 4, Locked}},
+       {150, 0, 3}},
       {"pending deletion when reopened once", {{OpenFails, 1, 1, Pending}}, {50, 0, 3}},
       {"locked for good", {{CreateFails, 1, Always, Locked}}, {1000, engine::FileNotCreated, 0}},
       {"pending deletion for good when reopened", {{OpenFails, 1, Always, Pending}}, {1000, engine::FileNotOpened, 1}},
@@ -197,7 +220,9 @@ TEST_F(Run, HeldFileIsTriedAgainForAboutASecondOtherErrorsAreToldAtOnce) {
     for (const std::string& what : World.shown)
       if (what.starts_with("message ")) message = message * 10 + std::stoll(what.substr(8));
     EXPECT_EQ((Numbers{std::accumulate(World.sleeps.begin(), World.sleeps.end(), std::int64_t{0}) - 1062, message,
-                       World.filesCreated}), c.waitedMessageFiles) << c.what;
+                       World.filesCreated}),
+              c.waitedMessageFiles)
+        << c.what;
     EXPECT_TRUE(engine::RunState == engine::ResetPending && World.shown.back().starts_with("drain") == (message != 0))
         << c.what << ": clicks made during the pass dropped after a message";
   }

@@ -1,12 +1,12 @@
 // Text, number and clock operations.
-#include <gtest/gtest.h>
+#include "runtime/runtime.h"
 
 #include <cstdint>
 #include <utility>
 #include <vector>
 
 #include "runtime/clock_calls.h"
-#include "runtime/runtime.h"
+#include <gtest/gtest.h>
 
 using runtime::Text;
 
@@ -14,11 +14,16 @@ TEST(TextOperations, PlainDecimalFormsReversalsAndBuffers) {
   const struct {
     std::int64_t n;
     const wchar_t* text;
-  } cases[] = {{0, L"0"}, {-5, L"-5"}, {1000, L"1000"}, {30700800, L"30700800"},
-               {INT64_MAX, L"9223372036854775807"}, {INT64_MIN, L"-9223372036854775808"}};
+  } cases[] = {{0, L"0"},
+               {-5, L"-5"},
+               {1000, L"1000"},
+               {30700800, L"30700800"},
+               {INT64_MAX, L"9223372036854775807"},
+               {INT64_MIN, L"-9223372036854775808"}};
   for (const auto& c : cases) EXPECT_EQ(runtime::DecimalText(c.n), Text(c.text)) << c.n;
   EXPECT_EQ(runtime::ReverseText(Text(L"0123abz")), Text(L"zba3210"));
-  EXPECT_EQ(runtime::ReverseText(Text(L"a\xD83D\xDE00")), Text(L"\xDE00\xD83D" L"a"));   // units, not characters
+  EXPECT_EQ(runtime::ReverseText(Text(L"a\xD83D\xDE00")), Text(L"\xDE00\xD83D"
+                                                               L"a"));  // units, not characters
   EXPECT_EQ(runtime::SpaceText(260), Text(260, L' '));
   EXPECT_EQ(runtime::SpaceText(-3), Text(L""));
   EXPECT_EQ(runtime::LowerText(Text(L"C:\\")), Text(L"c:\\"));
@@ -28,14 +33,20 @@ TEST(TextOperations, PlainDecimalFormsReversalsAndBuffers) {
 }
 
 namespace {
-std::int64_t Frequency, Counter, BeginPeriodCalls;   // frequency 0: no high-resolution counter
+std::int64_t Frequency, Counter, BeginPeriodCalls;  // frequency 0: no high-resolution counter
 DWORD Ticks;
 std::vector<DWORD> Sleeps;
 BOOL WINAPI FakeFrequency(LARGE_INTEGER* v) { return (v->QuadPart = Frequency) != 0; }
-BOOL WINAPI FakeCounter(LARGE_INTEGER* v) { v->QuadPart = Counter; return TRUE; }
+BOOL WINAPI FakeCounter(LARGE_INTEGER* v) {
+  v->QuadPart = Counter;
+  return TRUE;
+}
 DWORD WINAPI FakeTicks() { return Ticks; }
 void WINAPI FakeSleep(DWORD ms) { Sleeps.push_back(ms); }
-UINT WINAPI FakeBeginPeriod(UINT) { ++BeginPeriodCalls; return 0; }
+UINT WINAPI FakeBeginPeriod(UINT) {
+  ++BeginPeriodCalls;
+  return 0;
+}
 
 class Clock : public testing::Test {
  protected:
@@ -45,7 +56,10 @@ class Clock : public testing::Test {
     Frequency = 10'000'000;
     Counter = 5'000'000'000;
   }
-  void TearDown() override { runtime::ClockCalls = saved_; runtime::TicksPerMs = 0; }
+  void TearDown() override {
+    runtime::ClockCalls = saved_;
+    runtime::TicksPerMs = 0;
+  }
   runtime::ClockCallTable saved_;
 };
 }  // namespace
@@ -56,7 +70,7 @@ class Clock : public testing::Test {
 TEST_F(Clock, WholeMillisecondsSinceTheFirstReadingOrFromTheTickCount) {
   std::vector<std::int64_t> readings;
   const std::int64_t frequencies[] = {0, 999, 1'000'000, 1'000'000, 1'000'000, 1'000'000};
-  const std::int64_t steps[] = {0, 0, 0, 1'999, 1, 12'345'000};   // counter ticks before each reading
+  const std::int64_t steps[] = {0, 0, 0, 1'999, 1, 12'345'000};  // counter ticks before each reading
   for (int i = 0; i < 6; ++i) {
     Frequency = frequencies[i];
     Ticks = i == 0 ? 0xFFFFFFF0u : 42;
@@ -76,5 +90,5 @@ TEST(RealClock, DelayIsMeasuredInWholeMilliseconds) {
   const std::int64_t start = runtime::ElapsedMs();
   runtime::DelayMs(30);
   const std::int64_t elapsed = runtime::ElapsedMs() - start;
-  EXPECT_TRUE(elapsed >= 29 && elapsed < 5000) << elapsed;   // a 1 ms resolution sleep may end a fraction early
+  EXPECT_TRUE(elapsed >= 29 && elapsed < 5000) << elapsed;  // a 1 ms resolution sleep may end a fraction early
 }

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <gtest/gtest.h>
 #include <winternl.h>
 
 #include <cstdio>
@@ -14,6 +13,7 @@
 #include "tools/driver/driver.h"
 #include "ui/texts.h"
 #include "ui/ui.h"
+#include <gtest/gtest.h>
 
 using namespace driver;
 
@@ -31,15 +31,22 @@ inline bool PathExists(const std::wstring& path) { return GetFileAttributesW(pat
 inline bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 // SystemExtendedHandleInformation (64): a count, a reserved word, then every open handle of every process.
-struct HandleEntry { void* object; ULONG_PTR processId, handle; ULONG access; USHORT backTrace, typeIndex; ULONG attributes, reserved; };
+struct HandleEntry {
+  void* object;
+  ULONG_PTR processId, handle;
+  ULONG access;
+  USHORT backTrace, typeIndex;
+  ULONG attributes, reserved;
+};
 
 // The handles a process holds, as its own handle values; false when the table could not be read.
 inline bool HandlesOf(DWORD processId, std::vector<ULONG_PTR>& held) {
   std::vector<char> buffer(1 << 20);
   NTSTATUS status = 0;
   while ((status = NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(64), buffer.data(),
-                                            static_cast<ULONG>(buffer.size()), nullptr)) == static_cast<NTSTATUS>(0xC0000004))
-    buffer.resize(buffer.size() * 2);   // STATUS_INFO_LENGTH_MISMATCH
+                                            static_cast<ULONG>(buffer.size()), nullptr)) ==
+         static_cast<NTSTATUS>(0xC0000004))
+    buffer.resize(buffer.size() * 2);  // STATUS_INFO_LENGTH_MISMATCH
   const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + 2 * sizeof(ULONG_PTR));
   for (ULONG_PTR i = 0, count = status == 0 ? *reinterpret_cast<const ULONG_PTR*>(buffer.data()) : 0; i < count; ++i)
     if (entries[i].processId == processId) held.push_back(entries[i].handle);
@@ -58,8 +65,9 @@ inline std::wstring FinalPathOf(HANDLE handle) {
 // process, its final path against the root's own (a subst drive and a Wine drive link alike). A
 // program whose current directory is the root holds one. -1 when they could not be read.
 inline int HandlesOnDrive(const Program& program, wchar_t letter) {
-  HANDLE root = CreateFileW((letter + std::wstring(L":\\")).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE root =
+      CreateFileW((letter + std::wstring(L":\\")).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   const std::wstring rootPath = root == INVALID_HANDLE_VALUE ? L"" : FinalPathOf(root);
   if (root != INVALID_HANDLE_VALUE) CloseHandle(root);
   std::vector<ULONG_PTR> handles;
@@ -67,11 +75,13 @@ inline int HandlesOnDrive(const Program& program, wchar_t letter) {
   int on = 0;
   for (ULONG_PTR value : handles) {
     HANDLE copy = nullptr;
-    if (!DuplicateHandle(program.process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+    if (!DuplicateHandle(program.process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
       continue;
     const std::wstring path = FinalPathOf(copy);
-    on += path.size() >= rootPath.size() && CompareStringOrdinal(path.c_str(), static_cast<int>(rootPath.size()), rootPath.c_str(),
-                                                                static_cast<int>(rootPath.size()), TRUE) == CSTR_EQUAL;
+    on += path.size() >= rootPath.size() &&
+          CompareStringOrdinal(path.c_str(), static_cast<int>(rootPath.size()), rootPath.c_str(),
+                               static_cast<int>(rootPath.size()), TRUE) == CSTR_EQUAL;
     CloseHandle(copy);
   }
   return on;
@@ -83,7 +93,7 @@ inline std::string RequestLog() {
   for (int tries = 0; tries < 50; ++tries, Sleep(100)) {
     std::ifstream log(FromUnixPath(Beside("requests.log")).c_str());
     std::string line;
-    if (std::getline(log, line) && !log.eof()) return line;   // a whole line
+    if (std::getline(log, line) && !log.eof()) return line;  // a whole line
   }
   return "";
 }
@@ -98,7 +108,8 @@ class Ferrulon : public ::testing::Test {
     ASSERT_FALSE(EnvironmentValue(L"FERRULON_DRIVE_BASE").empty()) << "FERRULON_DRIVE_BASE names the test drives";
     (void)DeleteFileW(FromUnixPath(Beside("requests.log")).c_str());
     const std::string settings = FaultSettings();
-    ASSERT_TRUE(settings.empty() || EnvironmentValue(L"LD_PRELOAD").find("tfile_faults") != std::string::npos || !UnderWine())
+    ASSERT_TRUE(settings.empty() || EnvironmentValue(L"LD_PRELOAD").find("tfile_faults") != std::string::npos ||
+                !UnderWine())
         << "the fault library is preloaded (run through ctest, which sets LD_PRELOAD)";
     std::ofstream file(FromUnixPath(Beside("faults.settings")).c_str(), std::ios::binary);
     ASSERT_TRUE(file << settings << std::flush) << "fault settings written beside the test drives";
@@ -117,20 +128,25 @@ class Ferrulon : public ::testing::Test {
 
   // Once a pass of the run going on has ended, Stop: the window resets and the drive's tfile.frl is gone.
   void StopAfterAPass(wchar_t letter) {
-    ASSERT_TRUE(WaitFor(program_, 60000, why_, [&] { const int bar = ProgressOf(program_); return bar >= 0 && bar <= 490; }))
+    ASSERT_TRUE(WaitFor(program_, 60000, why_,
+                        [&] {
+                          const int bar = ProgressOf(program_);
+                          return bar >= 0 && bar <= 490;
+                        }))
         << "one pass done: " << Seen();
     ClickControl(Control(ui::StopButton));
     ASSERT_TRUE(WaitFor(program_, 30000, why_, [&] { return ShowsReset(); })) << Seen();
     EXPECT_FALSE(PathExists(TestFileOn(letter))) << "the stopped run's tfile.frl is removed";
   }
 
-  bool ShowsReset() const {   // Start enabled; no slot, drive, score, verdict or count shown
-    return IsEnabledWindow(Control(ui::StartButton)) && TextOf(Control(ui::DriveUnderTestText)) == ui::DriveUnderTestLabel &&
-           CheckedSlotOf(program_) == -1 && TextOf(Control(ui::ScoreText)) == ui::Placeholder &&
-           TextOf(Control(ui::StatusBanner)) == ui::Placeholder && StatusText(program_, 0) == ui::WrittenLabel;
+  bool ShowsReset() const {  // Start enabled; no slot, drive, score, verdict or count shown
+    return IsEnabledWindow(Control(ui::StartButton)) &&
+           TextOf(Control(ui::DriveUnderTestText)) == ui::DriveUnderTestLabel && CheckedSlotOf(program_) == -1 &&
+           TextOf(Control(ui::ScoreText)) == ui::Placeholder && TextOf(Control(ui::StatusBanner)) == ui::Placeholder &&
+           StatusText(program_, 0) == ui::WrittenLabel;
   }
 
-  void CloseExpectingExitCode0() {   // through the close box
+  void CloseExpectingExitCode0() {  // through the close box
     ASSERT_TRUE(ClickCloseBox(program_)) << "no close box found in the caption";
     why_ = "15 s after a click on the close box (259: still running)";
     EXPECT_EQ(WaitForExit(program_, 15000), 0u) << Seen();

@@ -10,7 +10,8 @@ int RunToItsEnd(std::wstring command) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started = {};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started))
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                      &started))
     return -1;
   DWORD code = 0;
   (void)WaitForSingleObject(started.hProcess, 30000);
@@ -21,7 +22,8 @@ int RunToItsEnd(std::wstring command) {
 }
 
 bool CanAddFileTo(const std::wstring& root) {
-  HANDLE file = CreateFileW((root + L"ferrulon-probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  HANDLE file = CreateFileW((root + L"ferrulon-probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   return file != INVALID_HANDLE_VALUE && CloseHandle(file);
 }
 
@@ -35,8 +37,12 @@ class RefusingRoot : public Ferrulon {};
 TEST_F(RefusingRoot, ShowsTheCreateMessageThenRestsWithNothingLeft) {
   const std::wstring root = L"o:\\", everyone = L" *S-1-1-0";
   (void)RunToItsEnd(L"icacls " + root + L" /deny" + everyone + L":(WD)");
-  const bool byAccessList = !CanAddFileTo(root), byDirectory = !byAccessList && CreateDirectoryW(TestFileOn(L'o').c_str(), nullptr);
-  struct Undo { std::function<void()> undo; ~Undo() { undo(); } } undo{[&] {
+  const bool byAccessList = !CanAddFileTo(root),
+             byDirectory = !byAccessList && CreateDirectoryW(TestFileOn(L'o').c_str(), nullptr);
+  struct Undo {
+    std::function<void()> undo;
+    ~Undo() { undo(); }
+  } undo{[&] {
     (void)RunToItsEnd(L"icacls " + root + L" /remove:d" + everyone);
     if (byDirectory) (void)RemoveDirectoryW(TestFileOn(L'o').c_str());
   }};
@@ -46,7 +52,8 @@ TEST_F(RefusingRoot, ShowsTheCreateMessageThenRestsWithNothingLeft) {
   ASSERT_TRUE(StartRun(program_, L'o', why_)) << Seen();
   HWND box = nullptr;
   ASSERT_TRUE(WaitFor(program_, 30000, why_, [&] { return (box = FindMessageBox(program_)) != nullptr; })) << Seen();
-  EXPECT_EQ(Utf8(TextOf(box) + L" / " + MessageBoxText(box)), Utf8(ui::InfoCaption + std::wstring(L" / ") + ui::CannotCreateFile));
+  EXPECT_EQ(Utf8(TextOf(box) + L" / " + MessageBoxText(box)),
+            Utf8(ui::InfoCaption + std::wstring(L" / ") + ui::CannotCreateFile));
   ClickControl(GetDlgItem(box, IDOK));
   for (const ULONGLONG until = GetTickCount64() + 10000; IsWindow(box) && GetTickCount64() < until;) Sleep(50);
   ASSERT_TRUE(WaitFor(program_, 30000, why_, [&] { return ShowsReset(); })) << "after OK, at rest: " << Seen();

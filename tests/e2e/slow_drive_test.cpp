@@ -11,7 +11,7 @@ class SlowDrive : public Ferrulon {
 TEST_F(SlowDrive, AnswersMidPassAndLetsTheDriveGoAfterStop) {
   if (!UnderWine()) GTEST_SKIP() << "needs the fault library, under Wine only";
   ASSERT_TRUE(StartRun(program_, L'n', why_)) << Seen();
-  Sleep(1062 + 6000);   // the settle delay, then six seconds into the first pass
+  Sleep(1062 + 6000);  // the settle delay, then six seconds into the first pass
   EXPECT_FALSE(IsHungAppWindow(program_.window)) << "Windows would ghost the window as not responding";
   ClickControl(Control(ui::StopButton));
   ASSERT_TRUE(WaitFor(program_, 60000, why_, [&] { return ShowsReset(); })) << Seen();

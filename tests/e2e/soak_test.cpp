@@ -5,6 +5,7 @@
 // on it. Runs stopped after a pass on m:, on each Windows filesystem mounted through FUSE and on m:
 // again leave what the program holds, read from outside, flat from the first stopped run to the last.
 #include <windows.h>
+
 #include <psapi.h>
 #include <winternl.h>
 
@@ -30,11 +31,13 @@ std::int64_t GdiObjects(HANDLE process) {
   ULONG64 table = 0;
   std::vector<unsigned char> entries(0x10000 * 24);
   if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
-      !ReadProcessMemory(process, reinterpret_cast<char*>(basic.PebBaseAddress) + 0xF8, &table, sizeof table, nullptr) ||
+      !ReadProcessMemory(process, reinterpret_cast<char*>(basic.PebBaseAddress) + 0xF8, &table, sizeof table,
+                         nullptr) ||
       !ReadProcessMemory(process, reinterpret_cast<void*>(table), entries.data(), entries.size(), nullptr))
     return -1;
   std::int64_t live = 0;
-  for (std::size_t at = 0; at < entries.size(); at += 24) live += entries[at + 14] != 0 && (entries[at + 12] & 0x80) == 0;
+  for (std::size_t at = 0; at < entries.size(); at += 24)
+    live += entries[at + 14] != 0 && (entries[at + 12] & 0x80) == 0;
   return live;
 }
 
@@ -42,13 +45,16 @@ std::int64_t GdiObjects(HANDLE process) {
 // where PrivateUsage is 0); 0 or -1 for one that could not be read.
 std::vector<std::int64_t> Held(const Program& program) {
   std::pair<DWORD, std::int64_t> windows = {program.processId, 0};
-  EnumChildWindows(GetDesktopWindow(), [](HWND window, LPARAM context) -> BOOL {
-    auto& count = *reinterpret_cast<std::pair<DWORD, std::int64_t>*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    count.second += owner == count.first;
-    return TRUE;
-  }, reinterpret_cast<LPARAM>(&windows));
+  EnumChildWindows(
+      GetDesktopWindow(),
+      [](HWND window, LPARAM context) -> BOOL {
+        auto& count = *reinterpret_cast<std::pair<DWORD, std::int64_t>*>(context);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        count.second += owner == count.first;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
   PROCESS_MEMORY_COUNTERS_EX memory = {};
   (void)GetProcessMemoryInfo(program.process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
   return {KernelHandles(program.processId), GdiObjects(program.process), windows.second,
@@ -58,24 +64,25 @@ std::vector<std::int64_t> Held(const Program& program) {
 }  // namespace
 
 class Soak : public Ferrulon {
-  std::string FaultSettings() const override { return "/tfile.frl count"; }   // on every drive
+  std::string FaultSettings() const override { return "/tfile.frl count"; }  // on every drive
 };
 
 TEST_F(Soak, SevenSlotsACompleteRunThenStoppedRunsOnEveryFilesystemKeepWhatTheProgramHoldsFlat) {
-  std::vector<std::wstring> listed, shown;   // " c:\", ...
+  std::vector<std::wstring> listed, shown;  // " c:\", ...
   for (wchar_t letter = L'a'; letter <= L'z'; ++letter)
     if (GetLogicalDrives() >> (letter - L'a') & 1) listed.push_back(L" " + std::wstring(1, letter) + L":\\");
   ASSERT_GE(listed.size(), 10u) << "c: and the nine test drives are listed";
   listed.resize(ui::DriveSlots);
   for (int i = 0; i <= ui::DriveSlots; ++i) {
     HWND slot = Control(ui::DriveOption0 + i);
-    if (slot != nullptr) shown.push_back(TextOf(slot) + (IsShown(slot) && IsEnabledWindow(slot) ? L"" : L" (hidden or disabled)"));
+    if (slot != nullptr)
+      shown.push_back(TextOf(slot) + (IsShown(slot) && IsEnabledWindow(slot) ? L"" : L" (hidden or disabled)"));
   }
   EXPECT_EQ(shown, listed);
 
   const auto started = Held(program_);
   ASSERT_TRUE(StartRun(program_, L'm', why_)) << Seen();
-  bool held = false;   // the file caught between two of the program's own opens, and held
+  bool held = false;  // the file caught between two of the program's own opens, and held
   for (const ULONGLONG until = GetTickCount64() + 30000; !held && GetTickCount64() < until;) {
     HANDLE file = CreateFileW(TestFileOn(L'm').c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) continue;
@@ -85,8 +92,9 @@ TEST_F(Soak, SevenSlotsACompleteRunThenStoppedRunsOnEveryFilesystemKeepWhatThePr
   EXPECT_TRUE(held) << "the test file was held for 300 ms";
   EXPECT_GE(HandlesOnDrive(program_, L'm'), 1) << "a run holds its drive: its current directory";
 
-  bool hung = false;   // at any poll of the run: a pass that asked for no message for 5 s
-  const std::wstring verdict = WaitForVerdict(program_, 900000, why_, [&](int) { hung = hung || IsHungAppWindow(program_.window); });
+  bool hung = false;  // at any poll of the run: a pass that asked for no message for 5 s
+  const std::wstring verdict =
+      WaitForVerdict(program_, 900000, why_, [&](int) { hung = hung || IsHungAppWindow(program_.window); });
   ASSERT_EQ(Utf8(verdict), Utf8(ui::PassedVerdict)) << Seen();
   EXPECT_FALSE(hung) << "Windows would have ghosted the window as not responding";
   ASSERT_TRUE(WaitForVerdictShown(program_, verdict, why_)) << "green, Start enabled, the bar full: " << Seen();
@@ -96,14 +104,15 @@ TEST_F(Soak, SevenSlotsACompleteRunThenStoppedRunsOnEveryFilesystemKeepWhatThePr
   EXPECT_TRUE(!score.empty() && score.size() <= 6 && score.find_first_not_of(L"0123456789") == std::wstring::npos)
       << "the score, whole milliseconds: " << Utf8(score);
   EXPECT_EQ(Utf8(StatusText(program_, 0) + L"|" + StatusText(program_, 1) + L"|" + StatusText(program_, 2)),
-            Utf8(ui::WrittenLabel + std::wstring(L"30700800|") + ui::VerifiedLabel + L"30700800|" + ui::FileOpsLabel + L"4992"));
+            Utf8(ui::WrittenLabel + std::wstring(L"30700800|") + ui::VerifiedLabel + L"30700800|" + ui::FileOpsLabel +
+                 L"4992"));
   EXPECT_FALSE(PathExists(TestFileOn(L'm'))) << "the complete run's tfile.frl is removed";
   EXPECT_EQ(HandlesOnDrive(program_, L'm'), 0) << "the complete run's drive is let go";
 
   ASSERT_TRUE(StartRun(program_, L'm', why_)) << Seen();
   ASSERT_NO_FATAL_FAILURE(StopAfterAPass(L'm'));
   const auto warm = Held(program_);
-  std::istringstream each(EnvironmentValue(L"FERRULON_FS_DRIVES") + " m:");   // "d:ntfs e:exfat f:fat32 m:"
+  std::istringstream each(EnvironmentValue(L"FERRULON_FS_DRIVES") + " m:");  // "d:ntfs e:exfat f:fat32 m:"
   for (std::string drive; each >> drive;) {
     ASSERT_TRUE(StartRun(program_, drive[0], why_)) << Seen();
     ASSERT_NO_FATAL_FAILURE(StopAfterAPass(drive[0]));
@@ -122,7 +131,8 @@ TEST_F(Soak, SevenSlotsACompleteRunThenStoppedRunsOnEveryFilesystemKeepWhatThePr
   // run read back 2,500 files, each stopped run whole passes of 50.
   long reads = 0, bytes1 = 0, writes = 0, passes = 0, written = 0;
   ASSERT_EQ(std::sscanf(RequestLog().c_str(), "reads %ld bytes1 %ld writes %ld passes %ld written %ld", &reads, &bytes1,
-                        &writes, &passes, &written), 5);
+                        &writes, &passes, &written),
+            5);
   EXPECT_TRUE(passes >= 2600 && passes % 50 == 0) << passes << " read-backs";
   EXPECT_EQ((std::vector<long>{reads, bytes1, writes, written}),
             (std::vector<long>{12500 * passes, 12500 * passes, 200 * passes, 12500 * passes}));

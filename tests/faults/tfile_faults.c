@@ -18,26 +18,28 @@
 #include <string.h>
 #include <unistd.h>
 
-enum { MaxFds = 4096, Untested = 0, Other, Target, Reading };   /* Reading: a read-back has begun */
+enum { MaxFds = 4096, Untested = 0, Other, Target, Reading }; /* Reading: a read-back has begun */
 
 static unsigned char FdKind[MaxFds], FdWaited[MaxFds];
-static const char *Base;
+static const char* Base;
 static char Ending[4096], Fault[64];
 static long FlipPass, FlipAt, SlowMs, Passes, Reads, OneByteReads, Writes, Written;
-static ssize_t (*RealRead)(int, void *, size_t), (*RealWrite)(int, const void *, size_t);
+static ssize_t (*RealRead)(int, void*, size_t), (*RealWrite)(int, const void*, size_t);
 static int (*RealClose)(int);
 
 static void WriteLog(void) {
   char path[4200];
   snprintf(path, sizeof path, "%s/requests.log", Base);
-  FILE *out = Reads + Writes > 0 ? fopen(path, "a") : NULL;
-  if (out) fprintf(out, "reads %ld bytes1 %ld writes %ld passes %ld written %ld\n", Reads, OneByteReads, Writes, Passes, Written),
-      fclose(out);
+  FILE* out = Reads + Writes > 0 ? fopen(path, "a") : NULL;
+  if (out)
+    fprintf(out, "reads %ld bytes1 %ld writes %ld passes %ld written %ld\n", Reads, OneByteReads, Writes, Passes,
+            Written),
+        fclose(out);
 }
 
 static void Setup(void) {
   static char settings[8192], path[4200];
-  if (RealRead) return;   /* once per process */
+  if (RealRead) return; /* once per process */
   RealRead = dlsym(RTLD_NEXT, "read");
   RealWrite = dlsym(RTLD_NEXT, "write");
   RealClose = dlsym(RTLD_NEXT, "close");
@@ -64,7 +66,7 @@ static int OnTestFile(int fd) {
 }
 
 /* The program reads each file back through a descriptor of its own, from the file's start. */
-ssize_t read(int fd, void *data, size_t size) {
+ssize_t read(int fd, void* data, size_t size) {
   Setup();
   if (!OnTestFile(fd)) return RealRead(fd, data, size);
   if (FdKind[fd] == Target) FdKind[fd] = Reading, ++Passes;
@@ -72,11 +74,11 @@ ssize_t read(int fd, void *data, size_t size) {
   OneByteReads += size == 1;
   const off_t at = Passes == FlipPass ? lseek(fd, 0, SEEK_CUR) : -1;
   const ssize_t got = RealRead(fd, data, size);
-  if (at >= 0 && at <= FlipAt && FlipAt < at + got) ((unsigned char *)data)[FlipAt - at] ^= 1;
+  if (at >= 0 && at <= FlipAt && FlipAt < at + got) ((unsigned char*)data)[FlipAt - at] ^= 1;
   return got;
 }
 
-ssize_t write(int fd, const void *data, size_t size) {
+ssize_t write(int fd, const void* data, size_t size) {
   Setup();
   if (!OnTestFile(fd)) return RealWrite(fd, data, size);
   ++Writes;

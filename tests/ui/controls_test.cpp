@@ -1,12 +1,12 @@
 // The control services on real windows: classes, styles, numbers, replacement, colours and state.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
 #include "main_window_fixture.h"
-
-#include <commctrl.h>
 
 using driver::Children;
 
@@ -16,7 +16,8 @@ TEST_F(ControlServices, MainWindowHasFixedFrameAndExactClientArea) {
   RECT client, outer;
   GetClientRect(Main, &client);
   GetWindowRect(Main, &outer);
-  const LONG_PTR frame = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_POPUP | WS_CHILD;
+  const LONG_PTR frame =
+      WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_POPUP | WS_CHILD;
   EXPECT_EQ((std::vector<LONG_PTR>{GetWindowLongPtrW(Main, GWL_STYLE) & frame, IsWindowVisible(Main), client.right,
                                    client.bottom, outer.left, outer.top,
                                    static_cast<LONG_PTR>(GetClassLongPtrW(Main, GCLP_HBRBACKGROUND))}),
@@ -30,13 +31,13 @@ TEST_F(ControlServices, EachKindHasItsNativeClassStyleNumberAndFont) {
   ui::CreateOptionButton(100, 40, 70, 80, 20, L" m:\\");
   ui::CreateOptionButton(101, 40, 110, 80, 20, L" n:\\");
   ui::CreateProgressBar(1, 14, 356, 400, 30, 0, 500, true);
-  ui::CreateOptionButton(102, 40, 150, 80, 20, L" o:\\");   // after another kind: a new group
+  ui::CreateOptionButton(102, 40, 150, 80, 20, L" o:\\");  // after another kind: a new group
   const std::int64_t fresh = ui::CreateTextControl(ui::AutoNumber, 190, 180, 145, 20, L"a", true);
 
   // Number, class and style of each, in creation order, which is sibling order.
-  const std::vector<std::wstring> expected{L"852 Static 50020080", L"456 Static 50020081", L"16 Button 50030000",
-                                           L"100 Button 50030009", L"101 Button 50010009",
-                                           L"1 msctls_progress32 50000001", L"102 Button 50030009"};
+  const std::vector<std::wstring> expected{
+      L"852 Static 50020080", L"456 Static 50020081",          L"16 Button 50030000", L"100 Button 50030009",
+      L"101 Button 50010009", L"1 msctls_progress32 50000001", L"102 Button 50030009"};
   std::vector<std::wstring> seen;
   for (HWND c : Children(Main)) {
     wchar_t style[16] = {};
@@ -45,13 +46,14 @@ TEST_F(ControlServices, EachKindHasItsNativeClassStyleNumberAndFont) {
     EXPECT_EQ(GetWindowLongPtrW(c, GWL_EXSTYLE) & ~WS_EX_NOPARENTNOTIFY, 0);
     EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(c, WM_GETFONT, 0, 0)), GetStockObject(DEFAULT_GUI_FONT));
   }
-  seen.pop_back();   // the auto-numbered text: a fresh number of its own
+  seen.pop_back();  // the auto-numbered text: a fresh number of its own
   EXPECT_EQ(seen, expected);
   EXPECT_TRUE(fresh > 0 && fresh != 852 && fresh != 456 && WindowText(Control(fresh)) == L"a");
   EXPECT_EQ(WindowText(Control(852)), L"left & right");
   EXPECT_EQ(SendMessageW(Control(1), PBM_GETRANGE, FALSE, 0), 500);
   const RECT r = ClientRect(Control(456));
-  EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top}), (std::vector<LONG>{180, 136, 145, 20}));
+  EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+            (std::vector<LONG>{180, 136, 145, 20}));
 }
 
 TEST_F(ControlServices, ReplacementLeavesOneFreshControlLastInOrder) {
@@ -70,9 +72,10 @@ TEST_F(ControlServices, ReplacementLeavesOneFreshControlLastInOrder) {
   EXPECT_EQ(children.back(), fresh);
   EXPECT_EQ(ClientRect(fresh).left, 190);
   EXPECT_EQ(WindowText(fresh), L"驱动器测试: ");
-  EXPECT_TRUE(PendingEvents().empty());   // before the drains of ScreenPixel would drop the click
+  EXPECT_TRUE(PendingEvents().empty());  // before the drains of ScreenPixel would drop the click
   UpdateWindow(Main);
-  EXPECT_EQ(ScreenPixel(fresh, 1, 1, GetSysColor(COLOR_BTNFACE)), GetSysColor(COLOR_BTNFACE)) << "default colours again";
+  EXPECT_EQ(ScreenPixel(fresh, 1, 1, GetSysColor(COLOR_BTNFACE)), GetSysColor(COLOR_BTNFACE))
+      << "default colours again";
 }
 
 // One option group: checking one clears the others; hidden or disabled, a slot keeps its state.
@@ -123,7 +126,7 @@ TEST_F(ControlServices, StatusBarFieldsAreRunningSumsAndTextsBorderless) {
   EXPECT_GE(status.bottom - status.top, 18);
 
   ui::SetStatusText(1, L" 验证:  30700800");
-  ui::SetStatusText(3, L"no such field");   // ignored
+  ui::SetStatusText(3, L"no such field");  // ignored
   wchar_t text[64] = {};
   const LRESULT info = SendMessageW(bar, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
   EXPECT_EQ(std::wstring(text), L" 验证:  30700800");

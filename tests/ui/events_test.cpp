@@ -4,8 +4,9 @@
 #include "main_window_fixture.h"
 
 namespace {
-std::vector<std::pair<char, std::int64_t>> HandlerCalls;   // which handler ran, seeing which control
-template <char Name> std::int64_t Handler() {
+std::vector<std::pair<char, std::int64_t>> HandlerCalls;  // which handler ran, seeing which control
+template <char Name>
+std::int64_t Handler() {
   HandlerCalls.emplace_back(Name, runtime::CurrentEventControl());
   return 0;
 }
@@ -56,16 +57,16 @@ TEST_F(EventPump, ActivationsMergeWhileBoundHandlersRunForEach) {
   EXPECT_EQ(runtime::BindClickHandler(888, HandlerA), 0) << "bound once only";
   EXPECT_EQ(runtime::BindClickHandler(4242, HandlerA), 0) << "no such control";
 
-  SendMessageW(Control(567), BM_CLICK, 0, 0);   // taken first, so it is current while 888's handlers run
-  SendMessageW(Control(888), BM_CLICK, 0, 0);   // behind another control's click: an event of its own
+  SendMessageW(Control(567), BM_CLICK, 0, 0);  // taken first, so it is current while 888's handlers run
+  SendMessageW(Control(888), BM_CLICK, 0, 0);  // behind another control's click: an event of its own
   ASSERT_EQ(runtime::PollEvent(), runtime::ControlActivated);
-  SendMessageW(Control(888), BM_CLICK, 0, 0);   // merges with the one waiting
+  SendMessageW(Control(888), BM_CLICK, 0, 0);  // merges with the one waiting
   SendMessageW(Main, WM_CLOSE, 0, 0);
   EXPECT_EQ(runtime::CurrentEventControl(), 567) << "restored after the handlers";
   EXPECT_EQ(HandlerCalls, (std::vector<std::pair<char, std::int64_t>>{{'b', 888}, {'a', 888}, {'b', 888}, {'a', 888}}))
       << "newest first, once per activation";
   EXPECT_EQ(PendingEvents(), (std::vector<std::pair<std::int64_t, std::int64_t>>{{runtime::ControlActivated, 888},
-                                                                                {runtime::CloseRequested, 0}}));
+                                                                                 {runtime::CloseRequested, 0}}));
 }
 
 // A click surfaces from the program's queue as one activation of its control, and polling never
@@ -111,8 +112,8 @@ TEST_F(EventPump, FocusReturnsAfterDeactivation) {
   ui::CreateButton(888, 280, 70, 120, 30, L"停止");
   SetFocus(Control(888));
   CueWatch cues(Main);
-  HWND other = CreateWindowExW(0, L"Static", L"other", WS_POPUP | WS_VISIBLE, 600, 100, 100, 50, nullptr,
-                               nullptr, nullptr, nullptr);
+  HWND other = CreateWindowExW(0, L"Static", L"other", WS_POPUP | WS_VISIBLE, 600, 100, 100, 50, nullptr, nullptr,
+                               nullptr, nullptr);
   SetActiveWindow(other);
   runtime::DrainEvents();
   EXPECT_NE(GetActiveWindow(), Main);
@@ -126,10 +127,10 @@ TEST_F(EventPump, FocusReturnsAfterDeactivation) {
 // Dismissed from a second thread: the box is ours, owned by the main window, OK only; while it is
 // open every window of ours is disabled, and afterwards enabled again.
 TEST_F(EventPump, MessageBoxDisablesOurWindowsUntilDismissed) {
-  HWND other = CreateWindowExW(0, L"Static", L"other", WS_POPUP | WS_VISIBLE, 600, 100, 100, 50, nullptr,
-                               nullptr, nullptr, nullptr);
+  HWND other = CreateWindowExW(0, L"Static", L"other", WS_POPUP | WS_VISIBLE, 600, 100, 100, 50, nullptr, nullptr,
+                               nullptr, nullptr);
   SetForegroundWindow(Main);
-  std::wstring seen;   // caption, owner, and whether the main and the other window were enabled
+  std::wstring seen;  // caption, owner, and whether the main and the other window were enabled
   std::thread dismisser([&] {
     for (int tries = 0; tries < 500 && seen.empty(); ++tries) {
       Sleep(10);
@@ -138,7 +139,8 @@ TEST_F(EventPump, MessageBoxDisablesOurWindowsUntilDismissed) {
         GetWindowThreadProcessId(box, &owner);
         if (owner != GetCurrentProcessId() || !IsWindowVisible(box)) continue;
         seen = WindowText(box) + (GetWindow(box, GW_OWNER) == Main ? L" main" : L" other") +
-               (IsWindowEnabled(Main) ? L" enabled" : L" disabled") + (IsWindowEnabled(other) ? L" enabled" : L" disabled");
+               (IsWindowEnabled(Main) ? L" enabled" : L" disabled") +
+               (IsWindowEnabled(other) ? L" enabled" : L" disabled");
         SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
         break;
       }

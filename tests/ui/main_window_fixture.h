@@ -2,8 +2,6 @@
 // builds it; and a fixture that opens a bare main window for each test and destroys it afterwards.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <commctrl.h>
@@ -17,11 +15,12 @@
 #include "runtime/runtime.h"
 #include "tools/driver/driver.h"
 #include "ui/ui.h"
+#include <gtest/gtest.h>
 
-inline HWND Main;   // the main window under test
+inline HWND Main;  // the main window under test
 inline HWND Control(std::int64_t number) { return GetDlgItem(Main, static_cast<int>(number)); }
 inline std::wstring WindowText(HWND window) { return driver::TextOf(window); }
-inline RECT ClientRect(HWND control) {   // in the main window's client coordinates
+inline RECT ClientRect(HWND control) {  // in the main window's client coordinates
   RECT r;
   GetWindowRect(control, &r);
   MapWindowPoints(nullptr, Main, reinterpret_cast<POINT*>(&r), 2);

@@ -21,19 +21,19 @@ enum Ending { None, Completed, Reset, Failed };
 
 struct Session {
   std::mt19937_64 random;
-  std::vector<std::wstring> roots{};   // slot i shows roots[i]
-  std::wstring startedIn{}, unreachable{};   // the directory at the start; the root of a letter without a drive
-  std::int64_t actionsLeft = 40, waits = 0, settles = 0;   // the main loop's waits; settle delays, one a run
-  std::int64_t slot = -1;              // the option checked last, or -1
-  Ending ending = None;                // of the last run
-  bool grey = true, bare = true;       // due: the banner "----" on grey; the status fields only their labels
-  bool stopPending = false;            // Stop clicked at rest: the next run ends at its first poll
-  bool started = false, closed = false;   // a run begun, not yet checked; the close box clicked at rest
-  std::wstring score{}, stored{};      // of the last completed run; the stored-score text and place due
-  std::wstring refusal{};              // the box of a Start without a drive to enter, or empty
-  std::int64_t runSlot = -1, filesAtStart = 0, phasesAtStart = 0;   // the last run's slot; files, read phases before it
-  std::int64_t stopAtFile = -1, boxes = 0;   // the file of the run at which Stop was first clicked; its message boxes
-  std::string actions{};               // for the report of a failing session
+  std::vector<std::wstring> roots{};        // slot i shows roots[i]
+  std::wstring startedIn{}, unreachable{};  // the directory at the start; the root of a letter without a drive
+  std::int64_t actionsLeft = 40, waits = 0, settles = 0;  // the main loop's waits; settle delays, one a run
+  std::int64_t slot = -1;                                 // the option checked last, or -1
+  Ending ending = None;                                   // of the last run
+  bool grey = true, bare = true;         // due: the banner "----" on grey; the status fields only their labels
+  bool stopPending = false;              // Stop clicked at rest: the next run ends at its first poll
+  bool started = false, closed = false;  // a run begun, not yet checked; the close box clicked at rest
+  std::wstring score{}, stored{};        // of the last completed run; the stored-score text and place due
+  std::wstring refusal{};                // the box of a Start without a drive to enter, or empty
+  std::int64_t runSlot = -1, filesAtStart = 0, phasesAtStart = 0;  // the last run's slot; files, read phases before it
+  std::int64_t stopAtFile = -1, boxes = 0;  // the file of the run at which Stop was first clicked; its message boxes
+  std::string actions{};                    // for the report of a failing session
 } User;
 
 // What a click on a control does, once the program has taken it.
@@ -41,7 +41,8 @@ void Clicked(std::int64_t number, bool atRest) {
   User.actions.append(" ").append(std::to_string(number)).append(atRest ? "" : "*");
   if (number >= ui::DriveOption0 && number < ui::DriveOption0 + ui::DriveSlots) User.slot = number - ui::DriveOption0;
   if (number == ui::StopButton && atRest) User.stopPending = true;
-  if (number == ui::StopButton && !atRest && User.stopAtFile < 0) User.stopAtFile = World.filesCreated - User.filesAtStart;
+  if (number == ui::StopButton && !atRest && User.stopAtFile < 0)
+    User.stopAtFile = World.filesCreated - User.filesAtStart;
   if (number == ui::StoreScoreButton && atRest && !User.score.empty()) User.stored = User.score + L" @ 190,320 130x30";
   if (number != ui::StartButton) return;
   const bool unreachable = User.slot >= 0 && User.roots[User.slot] == User.unreachable;
@@ -58,12 +59,15 @@ void Clicked(std::int64_t number, bool atRest) {
   World.cyclesLeft = 1 + static_cast<std::int64_t>(User.random() % 3);
 }
 
-bool Reachable(HWND control) { return control != nullptr && IsWindowVisible(control) && Enabled(control) && Enabled(Main); }
+bool Reachable(HWND control) {
+  return control != nullptr && IsWindowVisible(control) && Enabled(control) && Enabled(Main);
+}
 
 // One of the actions the user can take now.
 void Act(bool atRest) {
-  std::vector<std::int64_t> targets;   // control numbers; 0: a key; -1: the close box
-  const std::int64_t controls[] = {ui::StartButton, ui::StopButton, ui::StoreScoreButton, 100, 101, 102, 103, 104, 105, 106};
+  std::vector<std::int64_t> targets;  // control numbers; 0: a key; -1: the close box
+  const std::int64_t controls[] = {
+      ui::StartButton, ui::StopButton, ui::StoreScoreButton, 100, 101, 102, 103, 104, 105, 106};
   for (std::int64_t number : controls)
     if (Reachable(Control(number))) targets.push_back(number);
   HWND focus = GetFocus() != nullptr ? GetFocus() : GetActiveWindow();
@@ -76,7 +80,7 @@ void Act(bool atRest) {
     PostMessageW(Control(target), WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
   } else if (target == 0) {
     const WPARAM key = std::array<WPARAM, 3>{VK_TAB, VK_SPACE, VK_RETURN}[User.random() % 3];
-    if (key == VK_SPACE && GetParent(focus) == Main) Clicked(GetDlgCtrlID(focus), atRest);   // presses the button
+    if (key == VK_SPACE && GetParent(focus) == Main) Clicked(GetDlgCtrlID(focus), atRest);  // presses the button
     User.actions += key == VK_TAB ? " Tab" : key == VK_SPACE ? " Space" : " Enter";
     PostMessageW(focus, WM_KEYDOWN, key, 1);
     PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
@@ -98,7 +102,8 @@ int WINAPI BoxAsUser(HWND owner, LPCWSTR text, LPCWSTR caption, UINT) {
   const bool enabled = owner != nullptr && !EnableWindow(owner, FALSE);
   const std::wstring seen = std::wstring(caption) + L"|" + text;
   const wchar_t* fileMessage = World.lastFailed == 1 ? L"信息|可能无法创建文件!" : L"信息|无法打开文件!";
-  if (seen != (User.started ? fileMessage : User.refusal) || Enabled(Main)) Violate("the message box " + driver::Utf8(seen));
+  if (seen != (User.started ? fileMessage : User.refusal) || Enabled(Main))
+    Violate("the message box " + driver::Utf8(seen));
   User.boxes += 1;
   for (std::uint64_t n = User.random() % 3; n > 0; --n) Act(false);
   if (enabled) EnableWindow(owner, TRUE);
@@ -128,30 +133,36 @@ void CheckRun() {
   if (seen == Completed) User.score = TextOf(ui::ScoreText);
   if (seen == Reset) User.slot = -1;
   if (seen == Reset) User.stopPending = false;
-  if (seen == Failed && User.stopAtFile >= 0) User.stopPending = true;   // the click taken by the drain after the verdict
+  if (seen == Failed && User.stopAtFile >= 0)
+    User.stopPending = true;  // the click taken by the drain after the verdict
 }
 
-using Fields = std::vector<std::pair<std::string, std::wstring>>;   // name, value
+using Fields = std::vector<std::pair<std::string, std::wstring>>;  // name, value
 
 // The window and the run's state at rest, field by field: as shown, ...
 Fields Shown() {
   wchar_t color[16] = {};
   HWND banner = Control(ui::StatusBanner);
-  HDC dc = GetDC(banner);   // the background the banner asks its parent for before it paints its text
+  HDC dc = GetDC(banner);  // the background the banner asks its parent for before it paints its text
   SetBkColor(dc, RGB(1, 2, 3));
   SendMessageW(Main, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(banner));
   swprintf(color, 16, L"%lX", GetBkColor(dc));
   ReleaseDC(banner, dc);
-  std::wstring slots;   // "x" for a checked option, "-" for the others
+  std::wstring slots;  // "x" for a checked option, "-" for the others
   for (std::int64_t i = 0; i < ui::DriveSlots; ++i)
     slots += ui::GetControlState(ui::DriveOption0 + i) == 1 ? L"x" : L"-";
   const Texts labels = {L" 写入:  ", L" 验证:  ", L" 读/写数:  "};
-  return {{"banner", TextOf(ui::StatusBanner)}, {"banner colour", color},
-          {"score", TextAndPlace(ui::ScoreText)}, {"drive under test", TextAndPlace(ui::DriveUnderTestText)},
-          {"stored score", TextAndPlace(ui::StoredScoreText)}, {"current directory", CurrentDirectory()},
-          {"checked slots", slots}, {"Start enabled", std::to_wstring(Enabled(Control(ui::StartButton)))},
+  return {{"banner", TextOf(ui::StatusBanner)},
+          {"banner colour", color},
+          {"score", TextAndPlace(ui::ScoreText)},
+          {"drive under test", TextAndPlace(ui::DriveUnderTestText)},
+          {"stored score", TextAndPlace(ui::StoredScoreText)},
+          {"current directory", CurrentDirectory()},
+          {"checked slots", slots},
+          {"Start enabled", std::to_wstring(Enabled(Control(ui::StartButton)))},
           {"progress", std::to_wstring(ui::GetControlState(ui::ProgressBar))},
-          {"stop flag", std::to_wstring(engine::StopFlag)}, {"run state", std::to_wstring(engine::RunState)},
+          {"stop flag", std::to_wstring(engine::StopFlag)},
+          {"run state", std::to_wstring(engine::RunState)},
           {"test file left", std::to_wstring(World.exists)},
           {"status fields as due", std::to_wstring(!User.bare || StatusTexts() == labels)}};
 }
@@ -163,14 +174,21 @@ Fields Due() {
   const std::wstring drive = User.ending == Reset ? L" @ 190" : root + L" @ 180";
   std::wstring slots;
   for (std::int64_t i = 0; i < ui::DriveSlots; ++i) slots += i == User.slot ? L"x" : L"-";
-  return {{"banner", User.grey ? L"----" : failed ? L"磁盘故障 - 发生错误" : L"已成功完成"},
-          {"banner colour", User.grey ? L"EEEEEE" : failed ? L"FF" : L"FF00"},
+  return {{"banner", User.grey ? L"----"
+                     : failed  ? L"磁盘故障 - 发生错误"
+                               : L"已成功完成"},
+          {"banner colour", User.grey ? L"EEEEEE"
+                            : failed  ? L"FF"
+                                      : L"FF00"},
           {"score", (User.ending == Completed ? User.score : L"----") + L" @ 195,202 130x30"},
           {"drive under test", L"驱动器测试: " + drive + L",136 145x20"},
-          {"stored score", User.stored}, {"current directory", User.startedIn},
-          {"checked slots", slots}, {"Start enabled", std::to_wstring(!failed)},
+          {"stored score", User.stored},
+          {"current directory", User.startedIn},
+          {"checked slots", slots},
+          {"Start enabled", std::to_wstring(!failed)},
           {"progress", std::to_wstring(failed && passed ? 500 - 10 * engine::PassesDone : 500)},
-          {"stop flag", std::to_wstring(User.stopPending ? engine::StopRequested : 0)}, {"run state", L"0"},
+          {"stop flag", std::to_wstring(User.stopPending ? engine::StopRequested : 0)},
+          {"run state", L"0"},
           {"test file left", std::to_wstring(failed)},
           {"status fields as due", L"1"}};
 }
@@ -197,7 +215,7 @@ BOOL WINAPI WaitAsUser(LPMSG message, HWND window, UINT first, UINT last) {
       User.actions += " close";
       PostMessageW(Main, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
-    PostMessageW(nullptr, WM_NULL, 0, 0);   // something to take, should the action have reached nothing
+    PostMessageW(nullptr, WM_NULL, 0, 0);  // something to take, should the action have reached nothing
   }
   return GetMessageW(message, window, first, last);
 }
@@ -219,20 +237,23 @@ TEST(MainLoop, GeneratedUserInputAlwaysLeavesTheWindowAsTheRunAndTheClicksCallFo
   for (std::uint64_t seed : seeds) {
     CurrentCase = "FERRULON_SESSIONS=" + std::to_string(seed);
     User = Session{.random = std::mt19937_64(seed), .startedIn = CurrentDirectory(), .unreachable = unreachable};
-    for (const char letter : driver::EnvironmentValue(L"FERRULON_TEST_DRIVES") + "?")   // nine test drives and no drive
+    for (const char letter : driver::EnvironmentValue(L"FERRULON_TEST_DRIVES") + "?")  // nine test drives and no drive
       User.roots.push_back(letter == '?' ? unreachable : std::wstring{static_cast<wchar_t>(letter), L':', L'\\'});
     std::shuffle(User.roots.begin(), User.roots.end(), User.random);
     User.roots.resize(User.random() % 10);
     Build(User.roots);
-    User.stored = L"---- @ 195,325 130x30";   // as built; after Store score 5 px up and to the left
+    User.stored = L"---- @ 195,325 130x30";  // as built; after Store score 5 px up and to the left
     World.logging = false;
     World.budget = 20000000;
     World.atReadClose = DuringRun;
-    const std::int64_t fault = static_cast<std::int64_t>(seed % 8), from = 1 + static_cast<std::int64_t>(User.random() % 400000);
-    const Fault faults[] = {{ChangedByte, from, 1, User.random()}, {CreateFails, from % 60, Always, ERROR_WRITE_PROTECT},
-                            {OpenFails, from % 60, Always, ERROR_NOT_READY}, {CreateFails, from % 60, 3, ERROR_SHARING_VIOLATION}};
+    const std::int64_t fault = static_cast<std::int64_t>(seed % 8),
+                       from = 1 + static_cast<std::int64_t>(User.random() % 400000);
+    const Fault faults[] = {{ChangedByte, from, 1, User.random()},
+                            {CreateFails, from % 60, Always, ERROR_WRITE_PROTECT},
+                            {OpenFails, from % 60, Always, ERROR_NOT_READY},
+                            {CreateFails, from % 60, 3, ERROR_SHARING_VIOLATION}};
     if (fault < 4) World.faults = {faults[fault]};
-    for (std::size_t slot = 0; slot < ui::DriveSlots; ++slot) {   // the first seven drives; no other slot shows
+    for (std::size_t slot = 0; slot < ui::DriveSlots; ++slot) {  // the first seven drives; no other slot shows
       HWND option = Control(ui::DriveOption0 + static_cast<std::int64_t>(slot));
       const bool drive = slot < User.roots.size();
       if (WindowText(option) != L" " + (drive ? User.roots[slot] : L"") || IsWindowVisible(option) != drive ||

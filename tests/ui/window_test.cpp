@@ -1,11 +1,10 @@
 // The real main window in this process, on the in-memory drive: start-up, the window's view of a
 // run, and the main loop's commands. Controls are read through Win32 by their numbers. (Generated
 // user input through the main loop: user_session_test.cpp.)
-#include "ui/main_window_fixture.h"
-
 #include "drives/drive_calls.h"
 #include "runtime/clock_calls.h"
 #include "runtime/pump_calls.h"
+#include "ui/main_window_fixture.h"
 #include "ui/texts.h"
 
 namespace {
@@ -13,7 +12,7 @@ namespace {
 // A drive without a medium (an empty card reader) fails its requests with an error the program
 // shows, never with the system's "no disk" box over a window that waits for it: start-up turns the
 // box off before it asks for the drives.
-std::vector<UINT> BoxOffAtQuery;   // at each query of the drive strings
+std::vector<UINT> BoxOffAtQuery;  // at each query of the drive strings
 DWORD WINAPI DriveStrings(DWORD length, LPWSTR buffer) {
   BoxOffAtQuery.push_back(GetErrorMode() & SEM_FAILCRITICALERRORS);
   return GetLogicalDriveStringsW(length, buffer);
@@ -23,7 +22,7 @@ TEST(StartProgram, TurnsTheSystemsNoDiskBoxOffBeforeItAsksForTheDrives) {
   (void)SetErrorMode(0);
   const drives::DriveCallTable real = drives::DriveCalls;
   drives::DriveCalls = {DriveStrings, GetDriveTypeW, GetVolumeInformationW};
-  ui::StartProgram();   // two queries to count the drives, two to list them
+  ui::StartProgram();  // two queries to count the drives, two to list them
   drives::DriveCalls = real;
   ui::DestroyMainWindow();
   EXPECT_EQ(BoxOffAtQuery, std::vector<UINT>(4, SEM_FAILCRITICALERRORS));
@@ -41,8 +40,10 @@ TEST(Window, ViewShowsCountsAndPaintsTheVerdicts) {
     view.countRefreshed(which, 64 + which);
   EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  64", L" 验证:  65", L" 读/写数:  66"}));
   for (COLORREF color : {255, 65280}) {
-    if (color == 255) view.failed();
-    else view.completed(L"246");
+    if (color == 255)
+      view.failed();
+    else
+      view.completed(L"246");
     UpdateWindow(Control(ui::StatusBanner));
     EXPECT_EQ(ScreenPixel(Control(ui::StatusBanner), 2, 2, color), color);
     EXPECT_EQ(ScreenPixel(Control(ui::StatusBanner), 127, 12, color), color);
@@ -50,8 +51,8 @@ TEST(Window, ViewShowsCountsAndPaintsTheVerdicts) {
   ui::DestroyMainWindow();
 }
 
-std::int64_t Waits;   // GetMessageW calls
-std::string Probed;   // what happened, in order: a letter for each message the probe window got, and marks
+std::int64_t Waits;  // GetMessageW calls
+std::string Probed;  // what happened, in order: a letter for each message the probe window got, and marks
 HWND Probe;
 
 // GetMessageW failing with -1; its message, if dispatched, reaches the probe. The close request ends
@@ -93,12 +94,13 @@ TEST(RunMainLoop, WithoutMainWindowSaysSoOnceAndReturnsWithoutWaiting) {
   HHOOK veto = SetWindowsHookExW(WH_CBT, VetoMainWindow, nullptr, GetCurrentThreadId());
   ui::BuildMainWindow();
   UnhookWindowsHookEx(veto);
-  runtime::PumpCalls.getMessage = FailingWait;   // a window that exists after all would also end up here
+  runtime::PumpCalls.getMessage = FailingWait;  // a window that exists after all would also end up here
   ui::RunMainLoop();
   runtime::PumpCalls.getMessage = GetMessageW;
   RemoveFakes();
   EXPECT_EQ(Waits, 0);
-  EXPECT_EQ(World.boxes, (std::vector<std::pair<std::wstring, std::wstring>>{{ui::InfoCaption, ui::CannotCreateWindow}}));
+  EXPECT_EQ(World.boxes,
+            (std::vector<std::pair<std::wstring, std::wstring>>{{ui::InfoCaption, ui::CannotCreateWindow}}));
 }
 
 TEST(WaitEvent, FailingGetMessageIsACloseRequestNeverDispatched) {

@@ -19,10 +19,10 @@ using namespace driver;
 
 namespace {
 
-constexpr DWORD RunDeadlineMs = 600000;   // a run takes about a minute under Wine
-constexpr DWORD ReportEveryMs = 5000;     // how often the pass count is printed
+constexpr DWORD RunDeadlineMs = 600000;  // a run takes about a minute under Wine
+constexpr DWORD ReportEveryMs = 5000;    // how often the pass count is printed
 constexpr int PassesPerRun = 50;
-constexpr int BarStepsPerPass = 10;   // the bar counts down from ui::ProgressAtRest by 10 per pass
+constexpr int BarStepsPerPass = 10;  // the bar counts down from ui::ProgressAtRest by 10 per pass
 
 void Say(const std::string& line) {
   std::printf("%s\n", line.c_str());
@@ -81,7 +81,7 @@ int wmain(int argc, wchar_t** argv) {
   if (passed && passesSaid != PassesPerRun) report(PassesPerRun);
 
   (void)WaitForVerdictShown(program, verdict, why);
-  Sleep(500);   // the last repaints of the window
+  Sleep(500);  // the last repaints of the window
   const std::wstring score = TextOf(Control(program, ui::ScoreText));
   SaveShot(program, shot);
   Say("verdict: " + Utf8(verdict) + (passed ? " (completed successfully)" : " (disk fault: data read back differed)"));

@@ -1,6 +1,5 @@
 // Starting ferrulon.exe in a working directory of its own, and ending it; see driver.h.
 #include "driver.h"
-
 #include "ui/texts.h"
 #include "ui/ui.h"
 
@@ -15,8 +14,8 @@ std::wstring NewWorkDirectory() {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
   for (;;) {
-    std::wstring dir = std::wstring(temp) + L"ferrulon-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                       std::to_wstring(++made);
+    std::wstring dir =
+        std::wstring(temp) + L"ferrulon-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++made);
     if (CreateDirectoryW(dir.c_str(), nullptr)) return dir;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return L"";
   }
@@ -82,8 +81,8 @@ bool StartFerrulon(const std::wstring& exe, Program& program, std::wstring& fail
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      program.workDir.c_str(), &startup, &info)) {
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, program.workDir.c_str(),
+                      &startup, &info)) {
     failure = L"CreateProcessW failed with error " + std::to_wstring(GetLastError()) + L" for " + exe;
     return false;
   }
@@ -108,8 +107,9 @@ bool StartFerrulon(const std::wstring& exe, Program& program, std::wstring& fail
     }
     Sleep(program.window == nullptr ? 5 : 50);
   }
-  failure = program.window == nullptr ? L"no window titled \"" + std::wstring(ui::WindowTitle) + L"\" appeared within 30 s"
-                                      : L"the window did not get all its controls within 30 s";
+  failure = program.window == nullptr
+                ? L"no window titled \"" + std::wstring(ui::WindowTitle) + L"\" appeared within 30 s"
+                : L"the window did not get all its controls within 30 s";
   return false;
 }
 

@@ -1,10 +1,9 @@
 // Reading the program's windows and controls from outside; see driver.h.
 #include <windows.h>
 
-#include "driver.h"
-
 #include <commctrl.h>
 
+#include "driver.h"
 #include "ui/ui.h"
 
 namespace driver {
@@ -13,8 +12,8 @@ namespace {
 
 struct WindowSearch {
   DWORD processId;
-  const wchar_t* className;   // null: any class
-  const wchar_t* title;       // null: any title
+  const wchar_t* className;  // null: any class
+  const wchar_t* title;      // null: any title
   HWND found;
 };
 
@@ -69,8 +68,7 @@ bool IsEnabledWindow(HWND window) { return IsWindowEnabled(window) != FALSE; }
 
 bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   DWORD_PTR answer = 0;
-  if (window == nullptr ||
-      !SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, AnswerMs, &answer))
+  if (window == nullptr || !SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, AnswerMs, &answer))
     return false;
   result = static_cast<LRESULT>(answer);
   return true;
@@ -126,9 +124,7 @@ std::wstring StatusText(const Program& program, int field) {
   return text;
 }
 
-HWND FindMessageBox(const Program& program) {
-  return FindTopLevel(program.processId, L"#32770", nullptr);
-}
+HWND FindMessageBox(const Program& program) { return FindTopLevel(program.processId, L"#32770", nullptr); }
 
 std::wstring MessageBoxText(HWND box) {
   // The message text is the box's static control with ID 0xFFFF (so in Wine's message box too).

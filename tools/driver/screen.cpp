@@ -1,7 +1,7 @@
 // What the screen shows of the program: single pixels and whole-window pictures; see driver.h.
-#include "driver.h"
-
 #include <cstdio>
+
+#include "driver.h"
 
 namespace driver {
 
@@ -28,7 +28,7 @@ bool SaveScreenshot(const Program& program, const std::wstring& path) {
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;   // bottom-up rows, as a .bmp file stores them
+  info.bmiHeader.biHeight = height;  // bottom-up rows, as a .bmp file stores them
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 24;
   info.bmiHeader.biCompression = BI_RGB;
@@ -45,13 +45,13 @@ bool SaveScreenshot(const Program& program, const std::wstring& path) {
     const DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
     const DWORD imageBytes = rowBytes * static_cast<DWORD>(height);
     BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;   // "BM"
+    file.bfType = 0x4D42;  // "BM"
     file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
     file.bfSize = file.bfOffBits + imageBytes;
     FILE* out = _wfopen(path.c_str(), L"wb");
     if (out != nullptr) {
-      saved = fwrite(&file, sizeof file, 1, out) == 1 && fwrite(&info.bmiHeader, sizeof(BITMAPINFOHEADER), 1, out) == 1 &&
-              fwrite(bits, imageBytes, 1, out) == 1;
+      saved = fwrite(&file, sizeof file, 1, out) == 1 &&
+              fwrite(&info.bmiHeader, sizeof(BITMAPINFOHEADER), 1, out) == 1 && fwrite(bits, imageBytes, 1, out) == 1;
       saved = fclose(out) == 0 && saved;
     }
     DeleteObject(bitmap);

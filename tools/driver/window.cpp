@@ -1,6 +1,5 @@
 // Waits on Ferrulon's main window and readings of its slots and banner; see driver.h.
 #include "driver.h"
-
 #include "ui/texts.h"
 #include "ui/ui.h"
 
@@ -104,13 +103,15 @@ bool WaitForVerdictShown(const Program& program, const std::wstring& verdict, st
 std::string Describe(const Program& program) {
   if (!IsRunning(program)) return "(the program has ended)\n";
   std::string out;
-  if (HWND box = FindMessageBox(program)) out += "message box " + Quoted(TextOf(box)) + ": " + Quoted(MessageBoxText(box)) + "\n";
+  if (HWND box = FindMessageBox(program))
+    out += "message box " + Quoted(TextOf(box)) + ": " + Quoted(MessageBoxText(box)) + "\n";
   // Texts as the window server keeps them, so that a busy program does not slow this down.
   for (HWND child : Children(program.window)) {
     out += "  " + std::to_string(GetDlgCtrlID(child)) + (IsShown(child) ? "" : " hidden") +
            (IsEnabledWindow(child) ? " " : " disabled ") + Quoted(KeptTextOf(child)) + "\n";
   }
-  out += "  checked slot " + std::to_string(CheckedSlotOf(program)) + ", bar at " + std::to_string(ProgressOf(program)) + "\n";
+  out += "  checked slot " + std::to_string(CheckedSlotOf(program)) + ", bar at " +
+         std::to_string(ProgressOf(program)) + "\n";
   for (int field = 0; field < 3; ++field) out += "  status field " + Quoted(StatusText(program, field)) + "\n";
   return out;
 }
