@@ -13,6 +13,7 @@
 # usage: bash scripts/bench.sh [scores|overhead] [rounds] [cycles-per-round]   (rounds, cycles: A/B)
 #        bash scripts/bench.sh whole [rounds]   (3 rounds when not given)
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/command.sh
 source "$root/scripts/command.sh"
 command_begin
 build=${FERRULON_BUILD:-$root/build}
@@ -20,7 +21,12 @@ part=all
 case ${1:-} in scores | overhead | whole) part=$1; shift ;; esac
 rounds=${1:-$([ "$part" = whole ] && echo 3 || echo 30)} cycles=${2:-10}
 [[ $rounds =~ ^[1-9][0-9]{0,2}$ && $cycles =~ ^[1-9][0-9]{0,3}$ ]] || refuse "rounds and cycles are whole numbers from 1"
-for file in wine-session windows-filesystems user-drives; do source "$root/scripts/$file.sh"; done
+# shellcheck source=scripts/wine-session.sh
+source "$root/scripts/wine-session.sh"
+# shellcheck source=scripts/windows-filesystems.sh
+source "$root/scripts/windows-filesystems.sh"
+# shellcheck source=scripts/user-drives.sh
+source "$root/scripts/user-drives.sh"
 results() { python3 "$root/scripts/results.py" "$@"; }
 command_lock "$build" tests   # the tests' prefix and drives
 
@@ -40,8 +46,8 @@ session_start
 exe=${FERRULON_EXE:-$build/app/ferrulon.exe}   # another build's ferrulon.exe may be measured instead
 if [ "$part" = overhead ] || [ "$part" = all ]; then
   echo "ferrulon.exe: $(stat -c %s "$exe") bytes; imports:" \
-       $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')
-  for drive in 'm:\' 'd:\'; do
+       "$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')"
+  for drive in "m:\\" "d:\\"; do
     "$WINE" "$build/bench/overhead_bench.exe" "$drive" "$rounds" "$cycles" 2>"$work/ab.err" >"$work/ab.out" ||
       { tr -d '\r' <"$work/ab.out"; cat "$work/ab.err"; echo "== the A/B benchmark failed on $drive" >&2; command_end 2; }
     tr -d '\r' <"$work/ab.out"
@@ -56,9 +62,12 @@ if [ "$part" = whole ]; then
   : >"$work/whole.txt"
   bare_once() {
     local status=0 line
-    run_step "$WINE" "$build/bench/bare_run.exe" 'm:\' </dev/null 2>/dev/null | tr -d '\r' >"$work/bare.log" || status=$?
-    line=$(grep -a '^result: bare ' "$work/bare.log") && [ "$status" = 0 ] ||
-      { cat "$work/bare.log"; echo "== the bare run on m: failed (exit code $status)" >&2; command_end 2; }
+    run_step "$WINE" "$build/bench/bare_run.exe" "m:\\" </dev/null 2>/dev/null | tr -d '\r' >"$work/bare.log" || status=$?
+    if ! line=$(grep -a '^result: bare ' "$work/bare.log") || [ "$status" != 0 ]; then
+      cat "$work/bare.log"
+      echo "== the bare run on m: failed (exit code $status)" >&2
+      command_end 2
+    fi
     echo "bare ${line#result: bare } $(cut -d ' ' -f 1 /proc/loadavg)" | tee -a "$work/whole.txt"
   }
   program_once() {

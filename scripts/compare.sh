@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the run and demo commands: the command line of a measurement without a display (how
 # many runs, where the results go, which directories), checked before anything is installed or
 # built, and the results folder made. The CSV, the table, the chart and the exit code are
@@ -81,7 +82,7 @@ compare_results_folder() {
   stamp=$(date +%Y-%m-%d-%H%M%S) out=$want/$stamp
   until [ -d "$want" ] && mkdir -- "$out" 2>/dev/null; do
     n=$((n + 1)) out=$want/$stamp-$n
-    [ "$n" -le 20 ] && [ -d "$want" ] || { echo "refused: the results folder $want cannot be made, nor a new folder in it" >&2; return 1; }
+    { [ "$n" -le 20 ] && [ -d "$want" ]; } || { echo "refused: the results folder $want cannot be made, nor a new folder in it" >&2; return 1; }
   done
   printf '%s\n' "$out"
 }

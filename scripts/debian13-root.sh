@@ -77,7 +77,7 @@ inside() {
                               PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
   shift
   # Only in a mount namespace of its own (enter's), never in its caller's.
-  [ -f "$root/$mark" ] && [ "$(readlink /proc/self/ns/mnt)" != "$(readlink "/proc/$PPID/ns/mnt")" ] ||
+  { [ -f "$root/$mark" ] && [ "$(readlink /proc/self/ns/mnt)" != "$(readlink "/proc/$PPID/ns/mnt")" ]; } ||
     fail "inside: only through enter"
   mount --bind "$root" "$root"   # the root is a mount of its own: inside, / shows in the mount table
   mount -t proc proc "$root/proc"
@@ -93,18 +93,18 @@ inside() {
 
 # What the command left running in the root (a server, a FUSE filesystem): TERM, then KILL after 5 s.
 stop_leftovers() {
-  local root pid pids left
+  local root pid pids=() left
   root=$(realpath -- "$1")
   for _ in $(seq 50); do
-    pids=""
+    pids=()
     for pid in /proc/[0-9]*; do
-      if [ "$(readlink "$pid/root" 2>/dev/null)" = "$root" ]; then pids+=" ${pid#/proc/}"; fi
+      if [ "$(readlink "$pid/root" 2>/dev/null)" = "$root" ]; then pids+=("${pid#/proc/}"); fi
     done
-    [ -n "$pids" ] || return 0
-    if [ -z "${left:-}" ]; then kill -TERM $pids 2>/dev/null || true; left=1; fi
+    [ ${#pids[@]} -gt 0 ] || return 0
+    if [ -z "${left:-}" ]; then kill -TERM "${pids[@]}" 2>/dev/null || true; left=1; fi
     sleep 0.1
   done
-  kill -KILL $pids 2>/dev/null || true
+  kill -KILL "${pids[@]}" 2>/dev/null || true
 }
 
 [ "$(id -u)" = 0 ] || fail "as root only (debootstrap, chroot and mounts)"
@@ -112,7 +112,7 @@ case ${1:-}:$# in
   make:2) make_root "$(realpath -m -- "$2")" ;;
   enter:*)
     [ $# -ge 2 ] || fail "usage: bash scripts/debian13-root.sh make|enter ROOT [COMMAND...]"
-    root=$(realpath -- "$2") && [ "$root" != / ] && [ -f "$root/$mark" ] || fail "no Debian 13 root at $2: make it first"
+    { root=$(realpath -- "$2") && [ "$root" != / ] && [ -f "$root/$mark" ]; } || fail "no Debian 13 root at $2: make it first"
     shift 2
     exec unshare --mount --propagation private -- bash "$(realpath -- "$0")" inside "$root" "$@" ;;
   inside:*) shift; inside "$@" ;;

@@ -12,12 +12,20 @@
 # directory's remaining runs are skipped, the next one is measured); 2 a measurement could not be
 # made, or a directory or argument was refused; 130 after Ctrl+C; 143 on SIGTERM.
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/command.sh
 source "$root/scripts/command.sh"
 command_begin
 build=${FERRULON_BUILD:-$root/build}
 shot=
 if [ $# -gt 0 ] && [[ $1 == *.png ]] && [ ! -d "$1" ]; then shot=$(realpath -m -- "$1" && echo x) shot=${shot%$'\nx'}; shift; fi
-for file in progress user-drives compare wine-session; do source "$root/scripts/$file.sh"; done
+# shellcheck source=scripts/progress.sh
+source "$root/scripts/progress.sh"
+# shellcheck source=scripts/user-drives.sh
+source "$root/scripts/user-drives.sh"
+# shellcheck source=scripts/compare.sh
+source "$root/scripts/compare.sh"
+# shellcheck source=scripts/wine-session.sh
+source "$root/scripts/wine-session.sh"
 command_lock "$build" demo   # run.sh, which exec'd this, holds it already: kept
 declare -A settings
 compare_check settings dirs paths "$@" || command_end 2   # the directories as given, and resolved
@@ -62,12 +70,13 @@ green_seconds=0 green_runs=0   # over every drive so far
 time_left() {
   [ "$drive_green" -gt 0 ] || return 0
   local pace=$((drive_seconds / drive_green)) left=0
-  if [ "$1" != done ] && [ "$1" -lt "$pace" ]; then left=$((pace - $1)); fi
+  if [ "$1" != "done" ] && [ "$1" -lt "$pace" ]; then left=$((pace - $1)); fi
   left=$((left + (runs - run) * pace + (total - index) * runs * green_seconds / green_runs))
   if [ "$left" -gt 0 ]; then echo "; about $(duration "$left") left"; fi
 }
 
 # The demo's lines as they come: the pass count with the time so far, and what it says besides.
+# shellcheck disable=SC2317 # called in demo_one's pipe, which run_step calls by name
 demo_progress() {
   local line
   while IFS= read -r line; do
@@ -104,7 +113,7 @@ measure_drive() {
       green)
         drive_seconds=$((drive_seconds + SECONDS - begun)) drive_green=$((drive_green + 1))
         green_seconds=$((green_seconds + SECONDS - begun)) green_runs=$((green_runs + 1))
-        echo "   $label: green, $score ms per pass (the run took $((SECONDS - begun)) s)$(time_left done)" ;;
+        echo "   $label: green, $score ms per pass (the run took $((SECONDS - begun)) s)$(time_left "done")" ;;
       red)
         echo "   $label: RED, the drive gave back different data$skipped"
         break ;;
@@ -124,11 +133,12 @@ measure_drive() {
     fi
   fi
 }
+# shellcheck disable=SC2317 # called by name, through run_step
 demo_one() { "$WINE" "$build/tools/demo/ferrulon_demo.exe" "$build/app/ferrulon.exe" "$1" "$2" </dev/null 2>/dev/null | demo_progress; }
 
 # Six directories at a time, as many as the window offers beside c:. Wine reads its drive letters
 # when its session starts: the next ones are mapped, and a new session starts.
-letters=($USER_DRIVE_LETTERS)   # the N-th directory mapped is the N-th of them
+read -r -a letters <<<"$USER_DRIVE_LETTERS"   # the N-th directory mapped is the N-th of them
 for ((first = 0; first < total; first += USER_DRIVES_MAX)); do
   session_map_dirs "${paths[@]:first:USER_DRIVES_MAX}"
   session_start

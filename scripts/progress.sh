@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the run command: long steps that say they are still at work.
 
 # Runs a command (a function too) in the background, passing its output on line by line; after 15 s

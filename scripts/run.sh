@@ -9,17 +9,26 @@
 # Exit codes: as scripts/demo.sh says without a display; with one, 0 once the window is closed, 2
 # when something was refused or a step failed, 130 after Ctrl+C, 143 on SIGTERM.
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/command.sh
 source "$root/scripts/command.sh"
 command_begin
 build=${FERRULON_BUILD:-$root/build}
 export FERRULON_BUILD=$build
-for file in progress user-drives compare wine-session; do source "$root/scripts/$file.sh"; done
+# shellcheck source=scripts/progress.sh
+source "$root/scripts/progress.sh"
+# shellcheck source=scripts/user-drives.sh
+source "$root/scripts/user-drives.sh"
+# shellcheck source=scripts/compare.sh
+source "$root/scripts/compare.sh"
+# shellcheck source=scripts/wine-session.sh
+source "$root/scripts/wine-session.sh"
 
 # A display that answers; before the packages are installed there may be no xdpyinfo to ask.
 have_display() { [ -n "${DISPLAY:-}" ] && { ! command -v xdpyinfo >/dev/null || xdpyinfo >/dev/null 2>&1; }; }
 
 # Before anything is installed, built or linked.
 declare -A settings
+declare -a dirs=() paths=()
 compare_check settings dirs paths "$@" || command_end 2   # the directories as given, and resolved
 if have_display; then
   if [ -n "${settings[options]}" ]; then

@@ -16,10 +16,10 @@ case ${1:-} in
     [ -f "${2:-}" ] || { echo "usage: toolchain.sh install FILE (a list that toolchain.sh record made)" >&2; exit 2; }
     mapfile -t wanted <"$2"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq && apt-get install -y -qq --no-install-recommends "${wanted[@]}" make >/dev/null ||
+    { apt-get update -qq && apt-get install -y -qq --no-install-recommends "${wanted[@]}" make >/dev/null; } ||
       { echo "== apt-get could not install exactly: ${wanted[*]}" >&2; exit 1; }
     have=$(record 2>/dev/null || true)
-    [ "$have" = "$(cat "$2")" ] || { echo "== installed: $(echo $have); wanted: $(echo "${wanted[@]}")" >&2; exit 1; }
+    [ "$have" = "$(cat "$2")" ] || { echo "== installed: ${have//$'\n'/ }; wanted: ${wanted[*]}" >&2; exit 1; }
     echo "== the toolchain of $2 is installed: ${wanted[*]}" ;;
   *)
     echo "usage: toolchain.sh record | toolchain.sh install FILE" >&2; exit 2 ;;

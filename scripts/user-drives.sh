@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the run and demo commands: the user's own directories (a USB stick's mount point, a
 # disk, any directory) checked before anything is installed or built, described, and Wine's
 # complaints about them kept off the terminal. The Wine session maps a directory of the run's own in

@@ -52,8 +52,8 @@ winfs_mount() {
       mkfs.vfat -F 32 "$image" && fusefat -o rw+ "$image" "$dir" ;;
   esac </dev/null >>"$log" 2>&1 || return 1
   # A mount that answers but cannot keep a file is no drive.
-  mountpoint -q "$dir" && printf 'probe\r\n' >"$dir/probe.txt" && [ "$(cat "$dir/probe.txt")" = $'probe\r' ] &&
-    rm "$dir/probe.txt" && [ ! -e "$dir/probe.txt" ] || { echo "a file could not be written, read back and deleted" >>"$log"; return 1; }
+  { mountpoint -q "$dir" && printf 'probe\r\n' >"$dir/probe.txt" && [ "$(cat "$dir/probe.txt")" = $'probe\r' ] &&
+    rm "$dir/probe.txt" && [ ! -e "$dir/probe.txt" ]; } || { echo "a file could not be written, read back and deleted" >>"$log"; return 1; }
 }
 
 winfs_up() {
@@ -70,6 +70,7 @@ winfs_up() {
       WINFS_MOUNTED="$WINFS_MOUNTED${WINFS_MOUNTED:+ }$kind"
     else
       # The log's last line that says anything (a tool may have failed without a word).
+      # shellcheck disable=SC2016 # ${x;p;} is sed's: at the last line, print the one held
       [ -n "$why" ] || why=$(sed -n '/[^[:space:]]/h; ${x;p;}' "$WINFS_BASE/$kind.log" 2>/dev/null) || why=""
       echo "== $kind drive skipped: ${why:-it could not be made}"
     fi

@@ -24,7 +24,7 @@ for exe in "$@"; do
       *) echo "$exe imports $dll, which is not a system DLL"; status=1 ;;
     esac
   done
-  echo "$(basename "$exe"): $(echo $dlls)"
+  echo "$(basename "$exe"): $(echo "$dlls" | tr '\n' ' ')"
   [ "$exe" = "$1" ] || continue
   echo "$imports" | awk -F '\t' -v list="$list" -v exe="$(basename "$exe")" -v toolchain="$toolchain" '
     BEGIN {
