@@ -7,10 +7,12 @@ set -euo pipefail
 # exFAT through exfat-fuse with exfatprogs' mkfs.exfat, FAT32 through fusefat with dosfstools' mkfs.vfat.
 # The charts of the run command and the benchmark: gnuplot. The ZIP, packed without its packer's
 # user and group, and the check of its entries: zip, unzip. The workflow check: python3-yaml. The
-# results of the run command and the benchmark (scripts/results.py): python3.
+# results of the run command and the benchmark (scripts/results.py): python3. The house style's
+# checks (scripts/lint.sh): clang-format, shellcheck.
 packages=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang lld wine wine64 xvfb xauth
           x11-utils xdotool googletest fonts-wqy-microhei imagemagick inotify-tools fonts-wine zip unzip
-          ntfs-3g exfat-fuse exfatprogs fusefat dosfstools gnuplot-nox python3 python3-yaml "$@")
+          ntfs-3g exfat-fuse exfatprogs fusefat dosfstools gnuplot-nox python3 python3-yaml
+          clang-format shellcheck "$@")
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null) || status=""
