@@ -1,5 +1,6 @@
 # shellcheck shell=bash
-# Sourced by the run command: long steps that say they are still at work.
+# Sourced by the run command: long steps that say they are still at work. Needs nothing of the
+# other files.
 
 # Runs a command (a function too) in the background, passing its output on line by line; after 15 s
 # without a line says "... still LABEL (N s)", so a first set-up that installs and builds is never

@@ -9,6 +9,7 @@
 #                    the caller made) and lists those in WINFS_MOUNTED; a kind it cannot mount is
 #                    named in one line and left out
 #   winfs_down BASE  unmounts them, detaches the loop device and deletes the images and BASE
+# Sourced, it needs nothing of the other files. Run on its own, it sources command.sh itself.
 # Run on its own, it mounts them, runs COMMAND with FERRULON_FS_BASE and FERRULON_FS_KINDS set (or
 # waits for Enter) and takes everything down again on any exit, Ctrl+C included:
 #   bash scripts/windows-filesystems.sh [COMMAND [ARG...]]
