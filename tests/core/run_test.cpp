@@ -98,10 +98,7 @@ TEST_F(TestFile, ReadLineRulesAndRequestSizes) {
       {"4-byte UTF-8", "\xF0\x9F\x98\x80!", {L"\xD83D\xDE00!", L""}},
       {"truncated tail", "ab\xE4\xB8", {L"ab", L""}},
       {"stray continuation", "\x80z\xBF\n", {L"?z?", L""}},
-      {"bad lead bytes",
-       "\xF8\xFF"
-       "a",
-       {L"??a", L""}},
+      {"bad lead bytes", "\xF8\xFF\x61", {L"??a", L""}},
       {"empty file", "", {L"", L""}},
       {"past the last line", "ab\r\n", {L"ab", L"", L""}},
       {"a line ends after 4,096 bytes", longLine + "\xE4\xB8\xADnext\r\n", {Wide(longLine) + L"\u4E2D", L"next"}},
