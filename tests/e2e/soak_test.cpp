@@ -16,11 +16,6 @@
 
 namespace {
 
-std::int64_t KernelHandles(DWORD processId) {
-  std::vector<ULONG_PTR> handles;
-  return HandlesOf(processId, handles) ? static_cast<std::int64_t>(handles.size()) : -1;
-}
-
 // GDI objects by GetGuiResources; it counts nothing under Wine, so there the live, non-stock entries
 // of the GDI handle table that the process environment block points at (at 0xF8 on x64), 65,536
 // entries of 24 bytes, the object type at byte 14, the stock mark in bit 7 of byte 12.
@@ -54,9 +49,11 @@ std::vector<std::int64_t> Held(const Program& program) {
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&windows));
+  std::vector<ULONG_PTR> handles;
+  const std::int64_t kernel = HandlesOf(program.processId, handles) ? std::ssize(handles) : -1;
   PROCESS_MEMORY_COUNTERS_EX memory = {};
   (void)GetProcessMemoryInfo(program.process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-  return {KernelHandles(program.processId), GdiObjects(program.process), windows.second,
+  return {kernel, GdiObjects(program.process), windows.second,
           static_cast<std::int64_t>(memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage)};
 }
 
