@@ -79,18 +79,15 @@ one_case() {
   fi
   local before
   before=$(snapshot "$case")
-  err=$work/err status=0
-  compare_check settings dirs paths "${out[@]}" -- "${given[@]}" 2>"$err" >"$work/stdout" || status=$?
-  if [ -n "$bad" ]; then
-    [ "$status" != 0 ] && [ "$(wc -l <"$err")" = 1 ] && grep -q '^refused: ' "$err" && [ ! -s "$work/stdout" ] ||
-      fail "seed $1 ($bad): not refused in one line: status $status, $(cat -A "$err")"
-    # The command itself: exit code 2, one line, nothing installed, built or changed.
-    rm -f "$work/reached"
-    status=0
-    env -u DISPLAY PATH="$work/bin:$PATH" FERRULON_BUILD="$work/build" bash "$root/scripts/run.sh" "${out[@]}" -- "${given[@]}" \
-      2>"$err" >"$work/stdout" || status=$?
-    [ "$status" = 2 ] && [ "$(wc -l <"$err")" = 1 ] && [ ! -e "$work/reached" ] && [ ! -e "$work/build" ] || fail "seed $1 ($bad): run.sh: exit code $status, reached $(cat "$work/reached" 2>/dev/null), $(cat -A "$err")"
-  elif [ "$status" != 0 ] || [ -s "$err" ]; then
+  err=$work/err status=0 reached=$work/reached
+  if [ -n "$bad" ]; then   # refused by the command itself: exit code 2, one line, nothing installed, built or changed
+    env -u DISPLAY PATH="$work/bin:$PATH" FERRULON_BUILD="$work/build" bash "$root/scripts/run.sh" "${out[@]}" -- \
+      "${given[@]}" 2>"$err" >"$work/stdout" || status=$?
+    [ "$status" = 2 ] && [ "$(wc -l <"$err")" = 1 ] && grep -q '^refused: ' "$err" && [ ! -s "$work/stdout" ] &&
+      [ ! -e "$reached" ] && [ ! -e "$work/build" ] ||
+      fail "seed $1 ($bad): exit code $status, reached $(cat "$reached" 2>/dev/null), $(cat -A "$err")"
+    rm -f "$reached"
+  elif ! compare_check settings dirs paths "${out[@]}" -- "${given[@]}" 2>"$err" >"$work/stdout" || [ -s "$err" ]; then
     fail "seed $1: refused although every name is sound: $(cat -A "$err")"
   else
     for i in "${!given[@]}"; do

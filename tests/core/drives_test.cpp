@@ -1,5 +1,5 @@
-// Drive discovery against generated answers of the platform. (The real drive list: the soak lists
-// it in the window's slots.)
+// Drive discovery against generated answers of the platform. (The real drive list: the window test
+// of start-up finds it in the slots.)
 #include "drives/drives.h"
 
 #include <algorithm>

@@ -30,21 +30,19 @@ struct Drive {
   std::string description{};
 } Tried;
 
-const engine::RunView HostileView = {
-    [] {},
-    [] {},
-    [](std::int64_t, std::int64_t) {},
-    [](std::int64_t) {},
-    [] { Tried.verdicts += 1 << Red; },
-    [](const runtime::Text&) { Tried.verdicts += 1 << Green; },
-    [] {},
-    [](std::int64_t message) { Tried.messages.push_back(message); },
-    [] {  // the drain after the last pass; not those after a verdict or a message
-      if (Tried.verdicts > 0 || !Tried.messages.empty() || ++Tried.drains != Tried.stopAtDrain) return;
-      Tried.stopped = true;
-      (void)engine::RequestStop();
-    },
-    [] {}};
+// The recording view, telling the verdicts and messages apart, and clicking Stop when the seed says.
+engine::RunView HostileView() {
+  engine::RunView view = RecordingView;
+  view.failed = [] { Tried.verdicts += 1 << Red; };
+  view.completed = [](const runtime::Text&) { Tried.verdicts += 1 << Green; };
+  view.fileMessage = [](std::int64_t message) { Tried.messages.push_back(message); };
+  view.drainEvents = [] {  // the drain after the last pass; not those after a verdict or a message
+    if (Tried.verdicts > 0 || !Tried.messages.empty() || ++Tried.drains != Tried.stopAtDrain) return;
+    Tried.stopped = true;
+    (void)engine::RequestStop();
+  };
+  return view;
+}
 
 // The drive of one seed, and its one-line description.
 void Generate(std::uint64_t seed) {
@@ -84,7 +82,7 @@ void Try(std::uint64_t seed) {
   Generate(seed);
   FreshRunState();
   engine::LastScoreText = L"777";
-  engine::RunDriveTest(HostileView);
+  engine::RunDriveTest(HostileView());
   Tried.stopped = Tried.stopped || (World.stopAtRequest > 0 && World.allRequests >= World.stopAtRequest);
   const bool reset = engine::RunState == engine::ResetPending;
   const Outcome outcome = Tried.verdicts            ? (Tried.verdicts == 1 << Red ? Red : Green)

@@ -19,12 +19,6 @@ using namespace driver;
 
 // Beside the test drives <FERRULON_DRIVE_BASE>/<letter>: the fault library's settings and its log.
 inline std::string Beside(const std::string& name) { return EnvironmentValue(L"FERRULON_DRIVE_BASE") + "/" + name; }
-// The program under test: FERRULON_EXE from the environment (another build's, as on the Windows
-// runner), else this build's.
-inline std::string ProgramUnderTest() {
-  const std::string given = EnvironmentValue(L"FERRULON_EXE");
-  return given.empty() ? FERRULON_EXE : given;
-}
 inline std::wstring TestFileOn(wchar_t letter) { return letter + std::wstring(L":\\tfile.frl"); }
 inline bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 // Wine's ntdll exports its version; Windows' does not.
@@ -114,7 +108,9 @@ class Ferrulon : public ::testing::Test {
     std::ofstream file(FromUnixPath(Beside("faults.settings")).c_str(), std::ios::binary);
     ASSERT_TRUE(file << settings << std::flush) << "fault settings written beside the test drives";
     std::wstring failure;
-    ASSERT_TRUE(StartFerrulon(FromUnixPath(ProgramUnderTest()), program_, failure)) << Utf8(failure);
+    std::string exe = EnvironmentValue(L"FERRULON_EXE");  // another build's, as on the Windows runner
+    if (exe.empty()) exe = FERRULON_EXE;
+    ASSERT_TRUE(StartFerrulon(FromUnixPath(exe), program_, failure)) << Utf8(failure);
   }
 
   void TearDown() override {

@@ -1,25 +1,11 @@
 // A drive whose root refuses new files, as an access-control entry set by an administrator or a
 // security product makes it: the run shows "可能无法创建文件!", and after OK the window is back at
 // rest, nothing is left on the drive and the drive is let go.
+#include <stdlib.h>
+
 #include "e2e_fixture.h"
 
 namespace {
-
-// Runs a command line to its end; its exit code, or -1 when it could not start.
-int RunToItsEnd(std::wstring command) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started = {};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                      &started))
-    return -1;
-  DWORD code = 0;
-  (void)WaitForSingleObject(started.hProcess, 30000);
-  (void)GetExitCodeProcess(started.hProcess, &code);
-  CloseHandle(started.hProcess);
-  CloseHandle(started.hThread);
-  return static_cast<int>(code);
-}
 
 bool CanAddFileTo(const std::wstring& root) {
   HANDLE file = CreateFileW((root + L"ferrulon-probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -35,15 +21,15 @@ class RefusingRoot : public Ferrulon {};
 // access lists but does not enforce them: where a probe file can still be made, a directory named
 // tfile.frl stands in, and creating the test file fails with the same error 5.
 TEST_F(RefusingRoot, ShowsTheCreateMessageThenRestsWithNothingLeft) {
-  const std::wstring root = L"o:\\", everyone = L" *S-1-1-0";
-  (void)RunToItsEnd(L"icacls " + root + L" /deny" + everyone + L":(WD)");
+  const std::wstring root = L"o:\\", icacls = L"icacls " + root, everyone = L" *S-1-1-0";
+  (void)_wsystem((icacls + L" /deny" + everyone + L":(WD) >NUL").c_str());
   const bool byAccessList = !CanAddFileTo(root),
              byDirectory = !byAccessList && CreateDirectoryW(TestFileOn(L'o').c_str(), nullptr);
   struct Undo {
     std::function<void()> undo;
     ~Undo() { undo(); }
   } undo{[&] {
-    (void)RunToItsEnd(L"icacls " + root + L" /remove:d" + everyone);
+    (void)_wsystem((icacls + L" /remove:d" + everyone + L" >NUL").c_str());
     if (byDirectory) (void)RemoveDirectoryW(TestFileOn(L'o').c_str());
   }};
   ASSERT_TRUE(byAccessList || byDirectory) << "the root of o: could not be made to refuse new files";

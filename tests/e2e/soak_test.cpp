@@ -1,9 +1,8 @@
-// Long use of one program; under Wine also under the file watch (watch-files.sh). With the nine test
-// drives more than seven are listed: the window offers the first seven, in list order, and no more.
-// Early in a first, complete run this process holds the test file for 300 ms, as a virus scanner
-// might: the run goes on to green, its score and counts, and leaves nothing on the drive nor any hold
-// on it. Runs stopped after a pass on m:, on each Windows filesystem mounted through FUSE and on m:
-// again leave what the program holds, read from outside, flat from the first stopped run to the last.
+// Long use of one program; under Wine also under the file watch (watch-files.sh). Early in a first, complete run this
+// process holds the test file for 300 ms, as a virus scanner might: the run goes on to green, its score and counts, and
+// leaves nothing on the drive nor any hold on it. Runs stopped after a pass on m:, on each Windows filesystem mounted
+// through FUSE and on m: again leave what the program holds, read from outside, flat from the first stopped run to the
+// last.
 #include <windows.h>
 
 #include <psapi.h>
@@ -16,11 +15,6 @@
 #include "e2e_fixture.h"
 
 namespace {
-
-std::int64_t KernelHandles(DWORD processId) {
-  std::vector<ULONG_PTR> handles;
-  return HandlesOf(processId, handles) ? static_cast<std::int64_t>(handles.size()) : -1;
-}
 
 // GDI objects by GetGuiResources; it counts nothing under Wine, so there the live, non-stock entries
 // of the GDI handle table that the process environment block points at (at 0xF8 on x64), 65,536
@@ -55,9 +49,11 @@ std::vector<std::int64_t> Held(const Program& program) {
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&windows));
+  std::vector<ULONG_PTR> handles;
+  const std::int64_t kernel = HandlesOf(program.processId, handles) ? std::ssize(handles) : -1;
   PROCESS_MEMORY_COUNTERS_EX memory = {};
   (void)GetProcessMemoryInfo(program.process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-  return {KernelHandles(program.processId), GdiObjects(program.process), windows.second,
+  return {kernel, GdiObjects(program.process), windows.second,
           static_cast<std::int64_t>(memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage)};
 }
 
@@ -67,19 +63,7 @@ class Soak : public Ferrulon {
   std::string FaultSettings() const override { return "/tfile.frl count"; }  // on every drive
 };
 
-TEST_F(Soak, SevenSlotsACompleteRunThenStoppedRunsOnEveryFilesystemKeepWhatTheProgramHoldsFlat) {
-  std::vector<std::wstring> listed, shown;  // " c:\", ...
-  for (wchar_t letter = L'a'; letter <= L'z'; ++letter)
-    if (GetLogicalDrives() >> (letter - L'a') & 1) listed.push_back(L" " + std::wstring(1, letter) + L":\\");
-  ASSERT_GE(listed.size(), 10u) << "c: and the nine test drives are listed";
-  listed.resize(ui::DriveSlots);
-  for (int i = 0; i <= ui::DriveSlots; ++i) {
-    HWND slot = Control(ui::DriveOption0 + i);
-    if (slot != nullptr)
-      shown.push_back(TextOf(slot) + (IsShown(slot) && IsEnabledWindow(slot) ? L"" : L" (hidden or disabled)"));
-  }
-  EXPECT_EQ(shown, listed);
-
+TEST_F(Soak, ACompleteRunThenStoppedRunsOnEveryFilesystemKeepWhatTheProgramHoldsFlat) {
   const auto started = Held(program_);
   ASSERT_TRUE(StartRun(program_, L'm', why_)) << Seen();
   bool held = false;  // the file caught between two of the program's own opens, and held
@@ -98,14 +82,10 @@ TEST_F(Soak, SevenSlotsACompleteRunThenStoppedRunsOnEveryFilesystemKeepWhatThePr
   ASSERT_EQ(Utf8(verdict), Utf8(ui::PassedVerdict)) << Seen();
   EXPECT_FALSE(hung) << "Windows would have ghosted the window as not responding";
   ASSERT_TRUE(WaitForVerdictShown(program_, verdict, why_)) << "green, Start enabled, the bar full: " << Seen();
-  // What the user reads at the end, on Windows too: the score in whole milliseconds, and each field
-  // of the program's first run last refreshed after cycle 2,496.
+  // What the user reads at the end, on Windows too: the score in whole milliseconds.
   const std::wstring score = TextOf(Control(ui::ScoreText));
   EXPECT_TRUE(!score.empty() && score.size() <= 6 && score.find_first_not_of(L"0123456789") == std::wstring::npos)
       << "the score, whole milliseconds: " << Utf8(score);
-  EXPECT_EQ(Utf8(StatusText(program_, 0) + L"|" + StatusText(program_, 1) + L"|" + StatusText(program_, 2)),
-            Utf8(ui::WrittenLabel + std::wstring(L"30700800|") + ui::VerifiedLabel + L"30700800|" + ui::FileOpsLabel +
-                 L"4992"));
   EXPECT_FALSE(PathExists(TestFileOn(L'm'))) << "the complete run's tfile.frl is removed";
   EXPECT_EQ(HandlesOnDrive(program_, L'm'), 0) << "the complete run's drive is let go";
 

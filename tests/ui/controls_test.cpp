@@ -51,9 +51,7 @@ TEST_F(ControlServices, EachKindHasItsNativeClassStyleNumberAndFont) {
   EXPECT_TRUE(fresh > 0 && fresh != 852 && fresh != 456 && WindowText(Control(fresh)) == L"a");
   EXPECT_EQ(WindowText(Control(852)), L"left & right");
   EXPECT_EQ(SendMessageW(Control(1), PBM_GETRANGE, FALSE, 0), 500);
-  const RECT r = ClientRect(Control(456));
-  EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
-            (std::vector<LONG>{180, 136, 145, 20}));
+  EXPECT_EQ(TextAndPlace(456), L"centred @ 180,136 145x20");
 }
 
 TEST_F(ControlServices, ReplacementLeavesOneFreshControlLastInOrder) {
@@ -70,8 +68,7 @@ TEST_F(ControlServices, ReplacementLeavesOneFreshControlLastInOrder) {
   EXPECT_FALSE(IsWindow(old));
   HWND fresh = Control(456);
   EXPECT_EQ(children.back(), fresh);
-  EXPECT_EQ(ClientRect(fresh).left, 190);
-  EXPECT_EQ(WindowText(fresh), L"驱动器测试: ");
+  EXPECT_EQ(TextAndPlace(456), L"驱动器测试:  @ 190,136 145x20");
   EXPECT_TRUE(PendingEvents().empty());  // before the drains of ScreenPixel would drop the click
   UpdateWindow(Main);
   EXPECT_EQ(ScreenPixel(fresh, 1, 1, GetSysColor(COLOR_BTNFACE)), GetSysColor(COLOR_BTNFACE))

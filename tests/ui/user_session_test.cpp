@@ -132,15 +132,16 @@ void CheckRun() {
   User.grey = User.bare = seen == Reset;
   if (seen == Completed) User.score = TextOf(ui::ScoreText);
   if (seen == Reset) User.slot = -1;
-  if (seen == Reset) User.stopPending = false;
-  if (seen == Failed && User.stopAtFile >= 0)
-    User.stopPending = true;  // the click taken by the drain after the verdict
+  User.stopPending = seen == Failed && User.stopAtFile >= 0;  // a Stop taken by the drain after the verdict
 }
 
-using Fields = std::vector<std::pair<std::string, std::wstring>>;  // name, value
-
-// The window and the run's state at rest, field by field: as shown, ...
-Fields Shown() {
+// The window and the run's state at rest, field by field: as shown, and as the last run's ending and
+// the clicks since call for.
+struct Field {
+  const char* name;
+  std::wstring shown, due;
+};
+std::vector<Field> AtRest() {
   wchar_t color[16] = {};
   HWND banner = Control(ui::StatusBanner);
   HDC dc = GetDC(banner);  // the background the banner asks its parent for before it paints its text
@@ -148,49 +149,32 @@ Fields Shown() {
   SendMessageW(Main, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(banner));
   swprintf(color, 16, L"%lX", GetBkColor(dc));
   ReleaseDC(banner, dc);
-  std::wstring slots;  // "x" for a checked option, "-" for the others
-  for (std::int64_t i = 0; i < ui::DriveSlots; ++i)
+  std::wstring slots, dueSlots;  // "x" for a checked option, "-" for the others
+  for (std::int64_t i = 0; i < ui::DriveSlots; ++i) {
     slots += ui::GetControlState(ui::DriveOption0 + i) == 1 ? L"x" : L"-";
+    dueSlots += i == User.slot ? L"x" : L"-";
+  }
   const Texts labels = {L" 写入:  ", L" 验证:  ", L" 读/写数:  "};
-  return {{"banner", TextOf(ui::StatusBanner)},
-          {"banner colour", color},
-          {"score", TextAndPlace(ui::ScoreText)},
-          {"drive under test", TextAndPlace(ui::DriveUnderTestText)},
-          {"stored score", TextAndPlace(ui::StoredScoreText)},
-          {"current directory", CurrentDirectory()},
-          {"checked slots", slots},
-          {"Start enabled", std::to_wstring(Enabled(Control(ui::StartButton)))},
-          {"progress", std::to_wstring(ui::GetControlState(ui::ProgressBar))},
-          {"stop flag", std::to_wstring(engine::StopFlag)},
-          {"run state", std::to_wstring(engine::RunState)},
-          {"test file left", std::to_wstring(World.exists)},
-          {"status fields as due", std::to_wstring(!User.bare || StatusTexts() == labels)}};
-}
-
-// ... and as the last run's ending and the clicks since call for.
-Fields Due() {
   const bool failed = User.ending == Failed, passed = engine::PassesDone > engine::PassesPerRun - World.passesLeft;
   const std::wstring root = User.ending == None ? L"" : User.roots[User.runSlot];
   const std::wstring drive = User.ending == Reset ? L" @ 190" : root + L" @ 180";
-  std::wstring slots;
-  for (std::int64_t i = 0; i < ui::DriveSlots; ++i) slots += i == User.slot ? L"x" : L"-";
-  return {{"banner", User.grey ? L"----"
-                     : failed  ? L"磁盘故障 - 发生错误"
-                               : L"已成功完成"},
-          {"banner colour", User.grey ? L"EEEEEE"
-                            : failed  ? L"FF"
-                                      : L"FF00"},
-          {"score", (User.ending == Completed ? User.score : L"----") + L" @ 195,202 130x30"},
-          {"drive under test", L"驱动器测试: " + drive + L",136 145x20"},
-          {"stored score", User.stored},
-          {"current directory", User.startedIn},
-          {"checked slots", slots},
-          {"Start enabled", std::to_wstring(!failed)},
-          {"progress", std::to_wstring(failed && passed ? 500 - 10 * engine::PassesDone : 500)},
-          {"stop flag", std::to_wstring(User.stopPending ? engine::StopRequested : 0)},
-          {"run state", L"0"},
-          {"test file left", std::to_wstring(failed)},
-          {"status fields as due", L"1"}};
+  const std::wstring verdict = User.grey ? L"----" : failed ? L"磁盘故障 - 发生错误" : L"已成功完成";
+  const std::wstring verdictColor = User.grey ? L"EEEEEE" : failed ? L"FF" : L"FF00";
+  const std::int64_t progress = failed && passed ? 500 - 10 * engine::PassesDone : 500;
+  return {
+      {"banner", TextOf(ui::StatusBanner), verdict},
+      {"banner colour", color, verdictColor},
+      {"score", TextAndPlace(ui::ScoreText), (User.ending == Completed ? User.score : L"----") + L" @ 195,202 130x30"},
+      {"drive under test", TextAndPlace(ui::DriveUnderTestText), L"驱动器测试: " + drive + L",136 145x20"},
+      {"stored score", TextAndPlace(ui::StoredScoreText), User.stored},
+      {"current directory", CurrentDirectory(), User.startedIn},
+      {"checked slots", slots, dueSlots},
+      {"Start enabled", std::to_wstring(Enabled(Control(ui::StartButton))), std::to_wstring(!failed)},
+      {"progress", std::to_wstring(ui::GetControlState(ui::ProgressBar)), std::to_wstring(progress)},
+      {"stop flag", std::to_wstring(engine::StopFlag), std::to_wstring(User.stopPending ? engine::StopRequested : 0)},
+      {"run state", std::to_wstring(engine::RunState), L"0"},
+      {"test file left", std::to_wstring(World.exists), std::to_wstring(failed)},
+      {"status fields as due", std::to_wstring(!User.bare || StatusTexts() == labels), L"1"}};
 }
 
 // The main loop's wait: when nothing is pending the program is at rest; checked, the next action.
@@ -202,12 +186,10 @@ BOOL WINAPI WaitAsUser(LPMSG message, HWND window, UINT first, UINT last) {
       return -1;
     }
     CheckRun();
-    const Fields shown = Shown(), due = Due();
-    for (std::size_t i = 0; i < due.size(); ++i) {
-      if (shown[i] == due[i]) continue;
-      Violate("at rest, " + due[i].first + ": shown " + driver::Utf8(shown[i].second) + ", due " +
-              driver::Utf8(due[i].second));
-    }
+    for (const Field& field : AtRest())
+      if (field.shown != field.due)
+        Violate("at rest, " + std::string(field.name) + ": shown " + driver::Utf8(field.shown) + ", due " +
+                driver::Utf8(field.due));
     if (--User.actionsLeft > 0) {
       Act(true);
     } else {

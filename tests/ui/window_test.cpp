@@ -11,21 +11,30 @@ namespace {
 
 // A drive without a medium (an empty card reader) fails its requests with an error the program
 // shows, never with the system's "no disk" box over a window that waits for it: start-up turns the
-// box off before it asks for the drives.
+// box off before it asks for the drives. Then the slots offer the system's drives, in its order.
 std::vector<UINT> BoxOffAtQuery;  // at each query of the drive strings
 DWORD WINAPI DriveStrings(DWORD length, LPWSTR buffer) {
   BoxOffAtQuery.push_back(GetErrorMode() & SEM_FAILCRITICALERRORS);
   return GetLogicalDriveStringsW(length, buffer);
 }
 
-TEST(StartProgram, TurnsTheSystemsNoDiskBoxOffBeforeItAsksForTheDrives) {
+TEST(StartProgram, TurnsTheNoDiskBoxOffThenOffersTheSystemsDrivesInItsOrder) {
   (void)SetErrorMode(0);
   const drives::DriveCallTable real = drives::DriveCalls;
   drives::DriveCalls = {DriveStrings, GetDriveTypeW, GetVolumeInformationW};
   ui::StartProgram();  // two queries to count the drives, two to list them
   drives::DriveCalls = real;
-  ui::DestroyMainWindow();
+  Main = FindWindowW(L"FerrulonMainWindow", nullptr);
   EXPECT_EQ(BoxOffAtQuery, std::vector<UINT>(4, SEM_FAILCRITICALERRORS));
+  // The system's list read from its drive bits, another query than the program's: the first seven.
+  Texts listed, shown;
+  for (wchar_t letter = L'a'; letter <= L'z'; ++letter)
+    if (GetLogicalDrives() >> (letter - L'a') & 1) listed.push_back(L" " + std::wstring(1, letter) + L":\\");
+  listed.resize(std::min<std::size_t>(listed.size(), ui::DriveSlots));
+  for (std::int64_t i = 0; i < ui::DriveSlots; ++i)
+    if (IsWindowVisible(Control(ui::DriveOption0 + i))) shown.push_back(TextOf(ui::DriveOption0 + i));
+  EXPECT_EQ(shown, listed);
+  ui::DestroyMainWindow();
 }
 
 // What only the view decides: how a count reads in its field, and that a verdict's colour is the
@@ -40,10 +49,7 @@ TEST(Window, ViewShowsCountsAndPaintsTheVerdicts) {
     view.countRefreshed(which, 64 + which);
   EXPECT_EQ(StatusTexts(), (Texts{L" 写入:  64", L" 验证:  65", L" 读/写数:  66"}));
   for (COLORREF color : {255, 65280}) {
-    if (color == 255)
-      view.failed();
-    else
-      view.completed(L"246");
+    color == 255 ? view.failed() : view.completed(L"246");  // red, then green
     UpdateWindow(Control(ui::StatusBanner));
     EXPECT_EQ(ScreenPixel(Control(ui::StatusBanner), 2, 2, color), color);
     EXPECT_EQ(ScreenPixel(Control(ui::StatusBanner), 127, 12, color), color);
