@@ -87,9 +87,11 @@ for ((seed = first; seed < first + count; seed++)); do session_case "$seed"; don
 unset WINEPREFIX WINESERVER SESSION_DIR
 
 # The lock: one line and exit code 2 while its holder lives; taken over when the holder is gone, or
-# when its number now belongs to another process; kept by the same process.
+# when its number now belongs to another process; kept by the same process; taken by one of sixteen
+# starting together (at LOCK_GO) at a dead holder's lock; with --wait (LOCK_WAIT), waited for.
 locked() {
-  bash -c 'source "$0/scripts/command.sh"; command_begin; command_lock "$1" demo; echo taken; "${@:2}"' "$root" "$work/b" "$@" 2>&1
+  bash -c 'source "$0/scripts/command.sh"; command_begin; until [ ! -v LOCK_GO ] || [ -e "$LOCK_GO" ]; do sleep 0.01; done
+    command_lock "$1" demo ${LOCK_WAIT:-}; echo taken; "${@:2}"' "$root" "$work/b" "$@" 2>&1
   echo "exit $?"
 }
 sleep 30 & other=$!
@@ -104,7 +106,15 @@ expect_lock "number reused" "$(locked)" $'taken\nexit 0'
 mkdir -p "$work/b/.lock-demo" && echo 999999 1 >"$work/b/.lock-demo/holder"
 expect_lock "holder gone" "$(locked)" $'taken\nexit 0'
 expect_lock "an exec keeps it" "$(locked exec bash -c "source '$root/scripts/command.sh'; command_begin; command_lock '$work/b' demo; echo kept")" $'taken\nkept\nexit 0'
-kill "$other"
+mkdir -p "$work/b/.lock-demo" && echo 999999 1 >"$work/b/.lock-demo/holder"
+for i in {1..16}; do LOCK_GO=$work/go locked sleep 0.5 >"$work/race$i" & starters+=($!); done
+sleep 0.5 && touch "$work/go" && wait "${starters[@]}"
+expect_lock "sixteen at once" "$(cat "$work"/race* | sort | uniq -c | sed 's/process [0-9]*/process N/')" "$(printf '%7s %s\n' 1 "exit 0" 15 "exit 2" 15 "refused: another demo command (process N) is using $work/b; wait for it to end, or set FERRULON_BUILD to another folder" 1 taken)"
+mkdir -p "$work/b/.lock-demo" && command_process "$other" >"$work/b/.lock-demo/holder"
+(sleep 0.5 && kill "$other") &
+expect_lock "waited for" "$(LOCK_WAIT=--wait locked)" "== waiting for another demo in $work/b to end (process $other)
+taken
+exit 0"
 
 # An interrupted command: its exit code, and no child or grandchild left.
 for signal in TERM:143 HUP:129; do   # (SIGINT: a background job here ignores it; the interrupt campaign sends it)
