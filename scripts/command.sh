@@ -47,15 +47,18 @@ command_exit() {
   exit "$status"
 }
 
-# Every process below this shell, found before the first is signalled (an orphan would escape): TERM,
-# then KILL to what is left after 5 s.
+# Every process below this shell, stopped until no new one appears (a stopped process starts none, so
+# that none escapes by starting while the others are signalled), then TERM and CONT; KILL to what is
+# left after 5 s.
 command_stop_children() {
-  local pids left
-  pids=$(ps -e -o pid=,ppid= | awk -v top=$$ '
-    { parent[$1] = $2 }
-    END { for (p in parent) { q = parent[p]; while (q in parent && q != top && q > 1) q = parent[q]; if (q == top) print p } }')
+  local pids="" found left
+  while found=$(command_descendants) && [ "$found" != "$pids" ]; do
+    pids=$found
+    kill -STOP $pids 2>/dev/null || true
+  done
   [ -n "$pids" ] || return 0
   kill -TERM $pids 2>/dev/null || true
+  kill -CONT $pids 2>/dev/null || true
   for _ in $(seq 50); do
     left=""
     for pid in $pids; do if command_running "$pid"; then left+=" $pid"; fi; done
@@ -63,6 +66,15 @@ command_stop_children() {
     sleep 0.1
   done
   kill -KILL $left 2>/dev/null || true
+}
+
+# The processes below this shell, by number (not the subshell that lists them, nor its own).
+command_descendants() {
+  local self=$BASHPID   # here: in the pipeline below, each part has its own
+  ps -e -o pid=,ppid= | awk -v top=$$ -v self="$self" '
+    { parent[$1] = $2 }
+    END { for (p in parent) { q = parent[p]; while (q in parent && q != top && q != self && q > 1) q = parent[q]
+                              if (q == top && p != self) print p } }' | sort -n
 }
 
 # One command at a time for one purpose in a build tree ("demo": the headless runs, say): a second is
@@ -78,8 +90,8 @@ command_lock() {
   local holder said=""
   mkdir -p -- "$1"
   until holder=$(command_lock_take "$1/.lock-$2" "$(command_process "$$")"); do
-    [ "${3:-}" = --wait ] ||
-      refuse "another $2 command (process ${holder%% *}) is using $1; wait for it to end, or set FERRULON_BUILD to another folder"
+    [ "${3:-}" = --wait ] || refuse "another $2 command (process ${holder%% *}) is using $1;" \
+                                    "wait for it to end, or set FERRULON_BUILD to another folder"
     [ -n "$said" ] || echo "== waiting for another $2 in $1 to end (process ${holder%% *})"
     said=1
     sleep 0.5
