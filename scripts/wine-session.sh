@@ -337,7 +337,7 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
         server) session_start ;;
       esac
       session_save_env
-      echo "== up: display ${DISPLAY:-none}, test drives ${FERRULON_DRIVE_BASE:-none}, ${FERRULON_FS_DRIVES:-no FUSE drives}" ;;
+      echo "== up: display ${DISPLAY:-none}, drives ${FERRULON_DRIVE_BASE:-none} ${FERRULON_FS_DRIVES:-}" ;;
     down::2)
       wine_tools
       export WINEPREFIX=$2/wineprefix
