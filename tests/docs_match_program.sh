@@ -27,10 +27,10 @@ for signal in SIGINT SIGTERM SIGHUP; do
   kill -s "$signal" $! && wait $! || codes+=" $signal:$?"
   ps -o stat= -p "$(cat "$work/bin/dpkg-query.pid")" | grep -qv Z && { echo "FAILED: $signal left a child"; missing=1; }
 done
-echo "time,directory,device,filesystem,mount options,run,verdict,score" >"$work/runs.csv"
-for verdict in green red; do
-  echo "2026-12-01T00:00:00+00:00,/media/$verdict,/dev/sdb1,vfat,rw,1,$verdict,${verdict/red/}" >>"$work/runs.csv"
-  codes+=" $verdict:$(source "$root/scripts/compare.sh" && compare_exit_code "$work/runs.csv" 1; echo $?)"
+python3 "$root/scripts/results.py" header >"$work/runs.csv"
+for run in green,1234 red,; do   # verdict,score
+  echo "2026-12-01T00:00:00+00:00,/media/${run%,*},/dev/sdb1,vfat,rw,1,$run" >>"$work/runs.csv"
+  codes+=" ${run%,*}:$(python3 "$root/scripts/results.py" exit-code "$work/runs.csv" 1)"
 done
 
 for doc in "README.md Messages" "README.zh-CN.md 提示信息和窗口文字"; do
