@@ -1,6 +1,6 @@
 # Packs the ZIP a user downloads, and its SHA-256 file beside it in sha256sum's format. Run by the
 # zip target: cmake -DEXE=<ferrulon.exe> -DSOURCE_DIR=<source tree> -DZIP=<archive> -DZIP_TIME=<s>
-# [-DZIP_REQUIRED=ON: fail rather than pack without zip] -P
+# [-DZIP_REQUIRED=ON: fail rather than pack without zip] -DMINIMUM_CMAKE=<the project's> -P
 #
 # The ZIP holds ferrulon.exe and the two guides as plain text for Notepad: README.zh-CN.txt from
 # README.zh-CN.md and README.txt from README.md, each up to its line "<!-- The guide in the ZIP ends
@@ -12,7 +12,7 @@
 # permissions, and Info-ZIP's zip -X records no user or group. Where zip is missing (on Windows),
 # CMake's own archive writer packs it instead; it records the packer's user and group, and such a
 # ZIP is never released. A cross build (the released one) requires zip.
-cmake_minimum_required(VERSION 3.20)
+cmake_minimum_required(VERSION ${MINIMUM_CMAKE})
 set(stage "${ZIP}.files")
 file(REMOVE_RECURSE "${stage}")
 file(MAKE_DIRECTORY "${stage}")

@@ -38,6 +38,29 @@ def needs(job):
     return {wanted} if isinstance(wanted, str) else set(wanted)
 
 
+def writes(granted):
+    return granted == "write-all" or isinstance(granted, dict) and "write" in granted.values()
+
+
+def field(node, name):
+    """The node under NAME in a parsed mapping, or None."""
+    pairs = node.value if isinstance(node, yaml.MappingNode) else []
+    return next((value for key, value in pairs if key.value == name), None)
+
+
+def uses_lines(text):
+    """(job, uses, what follows it on its line) for each step's uses. Its tag is a comment, which the
+    parsed workflow does not hold: each step's line is where the parser read its uses."""
+    lines, root = text.splitlines(), yaml.compose(text)
+    jobs = field(root, "jobs")
+    for job, node in jobs.value if isinstance(jobs, yaml.MappingNode) else []:
+        steps = field(node, "steps")
+        for step in steps.value if isinstance(steps, yaml.SequenceNode) else []:
+            uses = field(step, "uses")
+            if isinstance(uses, yaml.ScalarNode):
+                yield job.value, uses.value, lines[uses.end_mark.line][uses.end_mark.column:]
+
+
 def takes_artifact(job, action):
     return sum(1 for step in steps(job) if str(step.get("uses", "")).startswith(action)
                and (step.get("with") or {}).get("name") == ARTIFACT)
@@ -53,15 +76,12 @@ def problems(text):
         yield "the workflow must start from read-only permissions (permissions: contents: read)"
     for name, job in jobs.items():
         granted = job.get("permissions") or {}
-        if name != "release" and "write" in str(granted):
+        if name != "release" and writes(granted):
             yield f"the {name} job must not write: only the release job may"
         for step in steps(job):
             uses = str(step.get("uses", ""))
-            if uses and not uses.startswith(("./", "docker://")):
-                if not PINNED_ACTION.match(uses):
-                    yield f"the {name} job: {uses} must be pinned by a commit's 40 hex digits"
-                elif not re.search(re.escape(uses) + r"\s+#\s*v\d", text):
-                    yield f"the {name} job: {uses} must have its tag in a comment beside it (# v1.2.3)"
+            if uses and not uses.startswith(("./", "docker://")) and not PINNED_ACTION.match(uses):
+                yield f"the {name} job: {uses} must be pinned by a commit's 40 hex digits"
             if uses.startswith("actions/checkout") and (step.get("with") or {}).get("persist-credentials") is not False:
                 yield f"the {name} job: the checkout must not keep its token (persist-credentials: false)"
         for image in images(job):
@@ -69,6 +89,10 @@ def problems(text):
                 yield f"the {name} job: the image {image} must be pinned by its digest (@sha256:...)"
         if "--clobber" in runs(job) or "gh release upload" in runs(job):
             yield f"the {name} job: no asset of a release may be replaced (no --clobber, no gh release upload)"
+
+    for name, uses, rest in uses_lines(text):
+        if PINNED_ACTION.match(uses) and not re.match(r"\s+#\s*v\d", rest):
+            yield f"the {name} job: {uses} must have its tag in a comment beside it (# v1.2.3)"
 
     # The test command in Debian 12 and 13; the Debian 12 leg keeps the artifact.
     linux_images = images(linux)

@@ -12,7 +12,9 @@ validator=$tools/node_modules/.bin/action-validator
 
 command -v npm >/dev/null || bash "$root/scripts/install-deps.sh" nodejs npm
 python3 -c 'import yaml' 2>/dev/null || bash "$root/scripts/install-deps.sh" python3-yaml
-if ! grep -qs "\"version\": \"$version\"" "$tools/node_modules/@action-validator/cli/package.json"; then
+installed=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["version"])' \
+            "$tools/node_modules/@action-validator/cli/package.json" 2>/dev/null) || installed=""
+if [ "$installed" != "$version" ]; then
   npm install --prefix "$tools" --no-audit --no-fund --loglevel=error \
     "@action-validator/cli@$version" "@action-validator/core@$version" >/dev/null ||
     { echo "== npm could not install the workflow validator (action-validator $version)" >&2; exit 2; }

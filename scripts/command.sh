@@ -47,15 +47,18 @@ command_exit() {
   exit "$status"
 }
 
-# Every process below this shell, found before the first is signalled (an orphan would escape): TERM,
-# then KILL to what is left after 5 s.
+# Every process below this shell, stopped until no new one appears (a stopped process starts none, so
+# that none escapes by starting while the others are signalled), then TERM and CONT; KILL to what is
+# left after 5 s.
 command_stop_children() {
-  local pids left
-  pids=$(ps -e -o pid=,ppid= | awk -v top=$$ '
-    { parent[$1] = $2 }
-    END { for (p in parent) { q = parent[p]; while (q in parent && q != top && q > 1) q = parent[q]; if (q == top) print p } }')
+  local pids="" found left
+  while found=$(command_descendants) && [ "$found" != "$pids" ]; do
+    pids=$found
+    kill -STOP $pids 2>/dev/null || true
+  done
   [ -n "$pids" ] || return 0
   kill -TERM $pids 2>/dev/null || true
+  kill -CONT $pids 2>/dev/null || true
   for _ in $(seq 50); do
     left=""
     for pid in $pids; do if command_running "$pid"; then left+=" $pid"; fi; done
@@ -65,26 +68,60 @@ command_stop_children() {
   kill -KILL $left 2>/dev/null || true
 }
 
-# One command at a time for one purpose in a build tree ("demo": the headless runs, say): a second
-# is refused in one line. The lock names its holder by process number and start time, so that a lock
-# whose command is gone (killed) is taken over even when its number now belongs to another process;
-# the same process (a command that exec'd another) keeps it.
+# The processes below this shell, by number (not the subshell that lists them, nor its own).
+command_descendants() {
+  local self=$BASHPID   # here: in the pipeline below, each part has its own
+  ps -e -o pid=,ppid= | awk -v top=$$ -v self="$self" '
+    { parent[$1] = $2 }
+    END { for (p in parent) { q = parent[p]; while (q in parent && q != top && q != self && q > 1) q = parent[q]
+                              if (q == top && p != self) print p } }' | sort -n
+}
+
+# One command at a time for one purpose in a build tree ("demo": the headless runs, say): a second is
+# refused in one line, or with --wait waits for the first to end (a build). The lock is a record of its
+# holder, "PID STARTTIME" in DIR/.lock-PURPOSE/holder, not a lock on an open file: every child inherits
+# an open file, and one that outlives the command (a wineserver, an Xvfb) would hold it on. A record
+# whose holder is gone (killed, even by SIGKILL) is taken over, even when its number now belongs to
+# another process; the same process (a command that exec'd another) keeps it. Reading and writing the
+# record are one step under flock on DIR, held for that moment only, so that two commands starting
+# together never both take it.
+# usage: command_lock DIR PURPOSE [--wait]
 command_lock() {
-  local lock=$1/.lock-$2 holder="" me
-  me=$(command_process "$$")
+  local holder said=""
   mkdir -p -- "$1"
-  if ! mkdir -- "$lock" 2>/dev/null; then
-    for _ in $(seq 20); do read -r holder <"$lock/holder" 2>/dev/null && break; sleep 0.1; done   # a starter writes it at once
-    if [ "$holder" != "$me" ]; then
-      if [ -n "$holder" ] && [ "$(command_process "${holder%% *}")" = "$holder" ]; then
-        refuse "another $2 command (process ${holder%% *}) is using $1; wait for it to end, or set FERRULON_BUILD to another folder"
-      fi
-      rm -rf -- "$lock"
-      mkdir -- "$lock" 2>/dev/null || refuse "another $2 command is starting in $1 at this moment"
+  until holder=$(command_lock_take "$1/.lock-$2" "$(command_process "$$")"); do
+    [ "${3:-}" = --wait ] || refuse "another $2 command (process ${holder%% *}) is using $1;" \
+                                    "wait for it to end, or set FERRULON_BUILD to another folder"
+    [ -n "$said" ] || echo "== waiting for another $2 in $1 to end (process ${holder%% *})"
+    said=1
+    sleep 0.5
+  done
+  command_on_exit command_unlock "$1/.lock-$2" "$(command_process "$$")"
+}
+
+# Takes the lock LOCK for HOLDER, unless another live process holds it: then prints that one and fails.
+# usage: command_lock_take LOCK HOLDER
+command_lock_take() {
+  (
+    flock 9
+    holder=""
+    read -r holder 2>/dev/null <"$1/holder" || true
+    if [ -n "$holder" ] && [ "$holder" != "$2" ] && [ "$(command_process "${holder%% *}")" = "$holder" ]; then
+      echo "$holder"
+      exit 1
     fi
-  fi
-  echo "$me" >"$lock/holder"
-  command_on_exit rm -rf -- "$lock"
+    mkdir -p -- "$1" && echo "$2" >"$1/holder"
+  ) 9<"${1%/*}"
+}
+
+# Removes the lock LOCK when HOLDER still holds it.
+command_unlock() {
+  (
+    flock 9
+    holder=""
+    read -r holder 2>/dev/null <"$1/holder" || true
+    if [ "$holder" = "$2" ]; then rm -rf -- "$1"; fi
+  ) 9<"${1%/*}"
 }
 
 # PID is a process still running: a zombie (ended, not yet reaped by its parent) is not.

@@ -15,8 +15,7 @@ command_lock "$tree" coverage
 
 step "installing gcovr and building the core and window tests with --coverage in $tree"
 run_step bash "$root/scripts/install-deps.sh" gcovr
-cmake -S "$root" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Debug \
-      -DCMAKE_C_FLAGS=--coverage -DCMAKE_CXX_FLAGS=--coverage -DCMAKE_EXE_LINKER_FLAGS=--coverage >/dev/null
+(cd "$root" && cmake --preset mingw-coverage -B "$tree" >/dev/null)
 run_step cmake --build "$tree" -j "$(nproc)" --target core_tests window_tests
 find "$tree" -name '*.gcda' -delete
 

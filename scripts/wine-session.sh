@@ -6,9 +6,11 @@
 # left. Programs and scripts join through <build>/wine-run, which reads
 # <prefix>.session/env.
 #
-#   bash scripts/wine-session.sh up BUILD [--windows-filesystems]   the tests' session (CTest's fixture):
-#        drives m: to u: on tmpfs; with the option, as root with FUSE, NTFS, exFAT and FAT32 as d:, e:, f:
-#   bash scripts/wine-session.sh down BUILD
+#   bash scripts/wine-session.sh up BUILD PART   one part of the tests' session (CTest's fixtures): prefix
+#        (first: the prefix, once what a killed session left is removed), display (a private Xvfb),
+#        drives (m: to u: on tmpfs), filesystems (as root with FUSE, NTFS, exFAT and FAT32 as d:, e:,
+#        f:), server (Wine's server and services, last: Wine reads the drives as it starts)
+#   bash scripts/wine-session.sh down BUILD      everything the parts made
 # Sourced by the commands, which call session_up PREFIX tests|demo|desktop, session_map_dirs,
 # session_start and session_down.
 
@@ -40,7 +42,8 @@ wine_quiet() { "$WINE" "$@" </dev/null >/dev/null 2>&1; }
 session_note() { printf '%s\0%s\0' "$1" "$2" >>"$SESSION_DIR/made"; }   # KIND PATH
 
 # usage: session_up PREFIX MODE   MODE: tests or demo (a private Xvfb, no window manager), desktop
-# (the caller's display, where a window manager frames the window)
+# (the caller's display, where a window manager frames the window), parts (no window manager, and
+# no display yet: session_join adds each part)
 session_up() {
   wine_tools
   export WINEPREFIX=$1
@@ -49,7 +52,7 @@ session_up() {
   mkdir -p -- "$SESSION_DIR"
   : >"$SESSION_DIR/made"
   session_note winetmp "$(wine_server_base)"   # first: the last thing removed, once Wine has ended
-  if [ "$2" != desktop ]; then session_display; fi
+  case $2 in tests | demo) session_display ;; esac
   session_prefix "$2"
   # The prefix's drive letters are this session's to make: none but c: and z: from an earlier one.
   find "$WINEPREFIX/dosdevices" -maxdepth 1 -type l -name '?:' ! -name c: ! -name z: -delete
@@ -67,7 +70,7 @@ session_display() {
   read -r pid <"$SESSION_DIR/xvfb"
   session_note xvfb "$pid"
   for _ in $(seq 100); do
-    read -r number <"$SESSION_DIR/display" 2>/dev/null || true
+    read -r number 2>/dev/null <"$SESSION_DIR/display" || true
     [ -z "$number" ] && kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done
@@ -126,20 +129,32 @@ session_link() {
   ln -sfn -- "$2" "$WINEPREFIX/dosdevices/$1:"
 }
 
-# The tests' drives: m: to u: in a fresh tmpfs directory (FERRULON_DRIVE_PARENT puts it elsewhere)
-# and, when asked, the Windows filesystems that this machine can mount.
-session_test_drives() {
-  local parent=${FERRULON_DRIVE_PARENT:-/dev/shm} letter pair base
+# Where the test drives go: tmpfs (FERRULON_DRIVE_PARENT puts them elsewhere).
+session_drive_parent() {
+  local parent=${FERRULON_DRIVE_PARENT:-/dev/shm}
   [ -w "$parent" ] || parent=${TMPDIR:-/tmp}
-  base=$(mktemp -d "$parent/ferrulon-drives.XXXXXX")
+  echo "$parent"
+}
+
+# The tests' drives: m: to u: in a fresh directory and, when asked, the Windows filesystems.
+session_test_drives() {
+  local letter base
+  base=$(mktemp -d "$(session_drive_parent)/ferrulon-drives.XXXXXX")
   session_note dir "$base"
-  export FERRULON_DRIVE_BASE=$base FERRULON_TEST_DRIVES FERRULON_FS_BASE="" FERRULON_FS_DRIVES=""
+  export FERRULON_DRIVE_BASE=$base FERRULON_TEST_DRIVES
   for letter in $(echo "$FERRULON_TEST_DRIVES" | sed 's/./& /g'); do
     mkdir "$base/$letter"
     session_link "$letter" "$base/$letter"
   done
   [ "${1:-}" = --windows-filesystems ] || return 0
-  FERRULON_FS_BASE=$(mktemp -d "$parent/ferrulon-fs.XXXXXX")
+  session_windows_filesystems
+}
+
+# The Windows filesystems that this machine can mount, as the drives SESSION_FS_LETTERS names.
+session_windows_filesystems() {
+  local pair
+  export FERRULON_FS_BASE FERRULON_FS_DRIVES=""
+  FERRULON_FS_BASE=$(mktemp -d "$(session_drive_parent)/ferrulon-fs.XXXXXX")
   session_note fs "$FERRULON_FS_BASE"
   winfs_up "$FERRULON_FS_BASE"
   for pair in $SESSION_FS_LETTERS; do
@@ -214,6 +229,15 @@ session_remove_results() {
 # PATH is still the directory the session made (ID: "DEVICE INODE" as recorded), not one in its place.
 session_made_it() { [ -d "$2" ] && [ ! -L "$2" ] && [ "$(stat -c '%d %i' -- "$2")" = "$1" ]; }
 
+# Joins the session that session_up began at PREFIX, from another process (a part of the tests').
+session_join() {
+  wine_tools
+  export WINEPREFIX=$1
+  SESSION_DIR=$1.session
+  [ -f "$SESSION_DIR/env" ] || { echo "== no Wine session in $SESSION_DIR: its prefix part comes first" >&2; return 1; }
+  source "$SESSION_DIR/env"
+}
+
 # (Re)starts Wine's session, which reads the drive letters as it starts, detached from our output.
 session_start() {
   "$WINESERVER" -k 2>/dev/null || true
@@ -237,7 +261,7 @@ session_save_env() {
   local name
   for name in WINE WINESERVER WINEPREFIX WINEDEBUG WINEDLLOVERRIDES LC_ALL DISPLAY FERRULON_DRIVE_BASE \
               FERRULON_TEST_DRIVES FERRULON_FS_BASE FERRULON_FS_DRIVES; do
-    if [ -n "${!name+set}" ]; then printf 'export %s=%q\n' "$name" "${!name}"; fi
+    if [ -n "${!name+set}" ]; then printf 'export %s=%q\n' "$name" "${!name}"; else echo "unset $name"; fi
   done >"$SESSION_DIR/env"
 }
 
@@ -295,21 +319,30 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   source "$here/windows-filesystems.sh"
   source "$here/user-drives.sh"
   command_begin
-  case ${1:-}:$# in
-    up:2 | up:3)
-      step "bringing up the tests' Wine session in $2"
+  case ${1:-}:${3:-}:$# in
+    up:prefix:3)
+      step "beginning the tests' Wine session in $2"
       command_on_exit session_down_unless_up
       session_down_unless_up() { [ -n "${SESSION_IS_UP:-}" ] || session_down; }
-      session_up "$2/wineprefix" tests
-      session_test_drives "${3:-}"
-      session_start
-      SESSION_IS_UP=1
-      echo "== Wine session up: DISPLAY $DISPLAY, test drives in $FERRULON_DRIVE_BASE${FERRULON_FS_DRIVES:+, $FERRULON_FS_DRIVES}" ;;
-    down:2)
+      unset DISPLAY   # the caller's: a test that needs one gets the session's own
+      session_up "$2/wineprefix" parts
+      SESSION_IS_UP=1 ;;
+    up:display:3 | up:drives:3 | up:filesystems:3 | up:server:3)
+      step "adding the $3 to the tests' Wine session in $2"
+      session_join "$2/wineprefix"
+      case $3 in
+        display) session_display ;;
+        drives) session_test_drives ;;
+        filesystems) session_windows_filesystems ;;
+        server) session_start ;;
+      esac
+      session_save_env
+      echo "== up: display ${DISPLAY:-none}, drives ${FERRULON_DRIVE_BASE:-none} ${FERRULON_FS_DRIVES:-}" ;;
+    down::2)
       wine_tools
       export WINEPREFIX=$2/wineprefix
       SESSION_DIR=$WINEPREFIX.session
       session_down ;;
-    *) refuse "usage: bash scripts/wine-session.sh up BUILD [--windows-filesystems] | down BUILD" ;;
+    *) refuse "usage: bash scripts/wine-session.sh up BUILD prefix|display|drives|filesystems|server | down BUILD" ;;
   esac
 fi
