@@ -39,7 +39,8 @@ command_on_exit session_down
 session_up "$build/wineprefix" tests
 # d: and the filesystems before m:, so that all of them are among the seven drives the window offers.
 SESSION_FS_LETTERS="ntfs:e exfat:f fat32:g"
-session_test_drives "$([ "$part" = overhead ] || [ "$part" = whole ] || echo --windows-filesystems)"
+session_test_drives
+if [ "$part" != overhead ] && [ "$part" != whole ]; then session_windows_filesystems; fi
 session_link d "$disk"
 session_start
 

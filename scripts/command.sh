@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced first by every command (run, demo, test, benchmark, coverage): one way in and one way out.
 # The exit code is the command's own (command_end), 2 when it refused (refuse) or a step failed,
 # 130 after Ctrl+C, 143 after SIGTERM, 129 after a hang-up. Every non-zero exit says in one line what
@@ -51,21 +52,22 @@ command_exit() {
 # that none escapes by starting while the others are signalled), then TERM and CONT; KILL to what is
 # left after 5 s.
 command_stop_children() {
-  local pids="" found left
-  while found=$(command_descendants) && [ "$found" != "$pids" ]; do
-    pids=$found
-    kill -STOP $pids 2>/dev/null || true
+  local pids=() found="" seen="" alive=() pid
+  while found=$(command_descendants) && [ "$found" != "$seen" ]; do
+    seen=$found
+    mapfile -t pids <<<"$found"
+    kill -STOP "${pids[@]}" 2>/dev/null || true
   done
-  [ -n "$pids" ] || return 0
-  kill -TERM $pids 2>/dev/null || true
-  kill -CONT $pids 2>/dev/null || true
+  [ -n "$seen" ] || return 0
+  kill -TERM "${pids[@]}" 2>/dev/null || true
+  kill -CONT "${pids[@]}" 2>/dev/null || true
   for _ in $(seq 50); do
-    left=""
-    for pid in $pids; do if command_running "$pid"; then left+=" $pid"; fi; done
-    [ -n "$left" ] || return 0
+    alive=()
+    for pid in "${pids[@]}"; do if command_running "$pid"; then alive+=("$pid"); fi; done
+    [ ${#alive[@]} -gt 0 ] || return 0
     sleep 0.1
   done
-  kill -KILL $left 2>/dev/null || true
+  kill -KILL "${alive[@]}" 2>/dev/null || true
 }
 
 # The processes below this shell, by number (not the subshell that lists them, nor its own).
@@ -130,9 +132,9 @@ command_running() { local stat; stat=$(cat "/proc/$1/stat" 2>/dev/null) && [[ ${
 # "PID STARTTIME" of a live process (its start in clock ticks since boot, the 22nd field of its stat),
 # nothing for one that is gone: two processes never share both.
 command_process() {
-  local stat
+  local stat fields
   stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 0
   stat=${stat##*) }   # past the command's name, which may hold spaces and parentheses
-  set -- "$1" $stat
-  echo "$1 ${21}"
+  read -r -a fields <<<"$stat"
+  echo "$1 ${fields[19]}"
 }

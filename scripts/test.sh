@@ -7,13 +7,17 @@
 # Exit code: 0 every test passed, 1 a test failed, 2 a step before the tests failed, 130 after
 # Ctrl+C, 143 on SIGTERM.
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/command.sh
 source "$root/scripts/command.sh"
 command_begin
 build=${FERRULON_BUILD:-$root/build}
+# shellcheck source=scripts/wine-session.sh
 source "$root/scripts/wine-session.sh"
+# shellcheck source=scripts/windows-filesystems.sh
 source "$root/scripts/windows-filesystems.sh"
 command_lock "$build" tests
 # The safety net: whatever the fixtures left, were ctest killed.
+# shellcheck disable=SC2317 # called by name, through command_on_exit
 session_down_in() { wine_tools && export WINEPREFIX=$1/wineprefix && SESSION_DIR=$1/wineprefix.session && session_down; }
 command_on_exit session_down_in "$build"
 command_on_exit session_down_in "$build/checked"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The Wine session of a Wine prefix: a display, the prefix itself, drive letters and one wineserver
 # that every Windows program of a command joins. One lifecycle: session_up records in
 # <prefix>.session/made each thing it makes (a display, a directory, a drive link, a mount, a
@@ -23,7 +24,7 @@ wine_tools() {
   WINE="" WINESERVER=""
   for c in /usr/lib/wine/wine64 wine64 wine; do WINE=$(command -v "$c") && break; done
   for c in /usr/lib/wine/wineserver wineserver; do WINESERVER=$(command -v "$c") && break; done
-  [ -n "$WINE" ] && [ -n "$WINESERVER" ] || { echo "== Wine is missing: bash scripts/install-deps.sh installs it" >&2; return 1; }
+  { [ -n "$WINE" ] && [ -n "$WINESERVER" ]; } || { echo "== Wine is missing: bash scripts/install-deps.sh installs it" >&2; return 1; }
   export WINE WINESERVER WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
   # Wine, and whatever this shell starts from here on, runs without TMPDIR: Debian 13's Wine 10
   # aborts ("free(): invalid pointer") on any TMPDIR when /run/user/<uid> does not exist (root
@@ -34,7 +35,7 @@ wine_tools() {
 
 # Where Wine's server keeps its socket: <run dir>/wine/server-<device>-<inode of the prefix> when
 # /run/user/<uid> exists, else /tmp/wine-XXXXXX/server-<...> (Wine gets no TMPDIR, above).
-wine_server_base() { local run=/run/user/$(id -u); if [ -d "$run" ]; then echo "$run/wine"; else echo /tmp; fi; }
+wine_server_base() { local run; run=/run/user/$(id -u); if [ -d "$run" ]; then echo "$run/wine"; else echo /tmp; fi; }
 
 # One Windows program, its output discarded; fails with the program's exit code.
 wine_quiet() { "$WINE" "$@" </dev/null >/dev/null 2>&1; }
@@ -71,10 +72,10 @@ session_display() {
   session_note xvfb "$pid"
   for _ in $(seq 100); do
     read -r number 2>/dev/null <"$SESSION_DIR/display" || true
-    [ -z "$number" ] && kill -0 "$pid" 2>/dev/null || break
+    { [ -z "$number" ] && kill -0 "$pid" 2>/dev/null; } || break
     sleep 0.1
   done
-  [ -n "$number" ] && DISPLAY=:$number xdpyinfo >/dev/null 2>&1 ||
+  { [ -n "$number" ] && DISPLAY=:$number xdpyinfo >/dev/null 2>&1; } ||
     { echo "== Xvfb gave no display that answers" >&2; return 1; }
   export DISPLAY=:$number
 }
@@ -99,8 +100,8 @@ session_prefix() {
   echo "== creating the Wine prefix $WINEPREFIX (once; takes a little while)"
   wine_quiet wineboot -i || { echo "== wineboot could not make the Wine prefix $WINEPREFIX" >&2; return 1; }
   if [ "$1" != desktop ]; then
-    wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f &&
-      wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f ||
+    { wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f &&
+      wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f; } ||
       { echo "== the Wine prefix $WINEPREFIX took no window settings" >&2; return 1; }
   fi
   for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
@@ -109,7 +110,7 @@ session_prefix() {
       { echo "== the Wine prefix $WINEPREFIX took no font link for $face" >&2; return 1; }
   done
   "$WINESERVER" -w
-  [ -f "$WINEPREFIX/system.reg" ] && [ -d "$WINEPREFIX/drive_c/windows" ] ||
+  { [ -f "$WINEPREFIX/system.reg" ] && [ -d "$WINEPREFIX/drive_c/windows" ]; } ||
     { echo "== the Wine prefix $WINEPREFIX is incomplete" >&2; return 1; }
   session_caption_font
   touch "$WINEPREFIX/.ferrulon-ready"
@@ -136,18 +137,17 @@ session_drive_parent() {
   echo "$parent"
 }
 
-# The tests' drives: m: to u: in a fresh directory and, when asked, the Windows filesystems.
+# The tests' drives: m: to u: in a fresh directory.
 session_test_drives() {
-  local letter base
+  local letter base i
   base=$(mktemp -d "$(session_drive_parent)/ferrulon-drives.XXXXXX")
   session_note dir "$base"
   export FERRULON_DRIVE_BASE=$base FERRULON_TEST_DRIVES
-  for letter in $(echo "$FERRULON_TEST_DRIVES" | sed 's/./& /g'); do
+  for ((i = 0; i < ${#FERRULON_TEST_DRIVES}; i++)); do
+    letter=${FERRULON_TEST_DRIVES:i:1}
     mkdir "$base/$letter"
     session_link "$letter" "$base/$letter"
   done
-  [ "${1:-}" = --windows-filesystems ] || return 0
-  session_windows_filesystems
 }
 
 # The Windows filesystems that this machine can mount, as the drives SESSION_FS_LETTERS names.
@@ -172,7 +172,8 @@ session_windows_filesystems() {
 # program can reach no file of the user's, whatever its name, case or the moment it appears. The
 # N-th directory given is the N-th drive of USER_DRIVE_LETTERS.
 session_map_dirs() {
-  local dir own letters=($USER_DRIVE_LETTERS) i=0
+  local dir own letters i=0
+  read -r -a letters <<<"$USER_DRIVE_LETTERS"
   session_unmap_dirs
   for dir in "$@"; do
     own=$(session_own_dir "$dir") || return 1
@@ -235,6 +236,7 @@ session_join() {
   export WINEPREFIX=$1
   SESSION_DIR=$1.session
   [ -f "$SESSION_DIR/env" ] || { echo "== no Wine session in $SESSION_DIR: its prefix part comes first" >&2; return 1; }
+  # shellcheck source=/dev/null # written at run time by session_save_env
   source "$SESSION_DIR/env"
 }
 
@@ -251,7 +253,8 @@ session_start() {
 # (BASE: wine_server_base as the session started).
 session_remove_server_dirs() {
   local dir id
-  id=$(stat -c '%d %i' -- "$WINEPREFIX" 2>/dev/null) && id=$(printf 'server-%x-%x' $id) || return 0
+  id=$(stat -c '%d %i' -- "$WINEPREFIX" 2>/dev/null) || return 0
+  id=$(printf 'server-%x-%x' "${id% *}" "${id#* }")
   for dir in "$1"/wine-*/"$id" "$1/$id"; do
     if [ -d "$dir" ]; then rm -rf -- "$dir"; rmdir -- "${dir%/*}" 2>/dev/null || true; fi
   done
@@ -300,10 +303,10 @@ session_down() {
 # interrupts): each carries the prefix in its environment.
 session_kill_strays() {
   local environ exe
-  for environ in $(grep -lzxF "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ 2>/dev/null); do
+  while IFS= read -r environ; do
     exe=$(readlink "${environ%/*}/exe" 2>/dev/null) || continue
     if [[ ${exe##*/} == wine* ]]; then kill -KILL "${environ//[^0-9]/}" 2>/dev/null || true; fi
-  done
+  done < <(grep -lzxF "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ 2>/dev/null)
 }
 
 # Ends the Xvfb of PID, and waits for it: only when that process still is one (a PID can be reused).
@@ -315,8 +318,11 @@ session_stop_xvfb() {
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   here=$(dirname -- "${BASH_SOURCE[0]}")
+  # shellcheck source=scripts/command.sh
   source "$here/command.sh"
+  # shellcheck source=scripts/windows-filesystems.sh
   source "$here/windows-filesystems.sh"
+  # shellcheck source=scripts/user-drives.sh
   source "$here/user-drives.sh"
   command_begin
   case ${1:-}:${3:-}:$# in

@@ -13,6 +13,7 @@
 set -uo pipefail
 export LC_ALL=C.UTF-8
 root=$1 failures=0
+# shellcheck source=/dev/null # command.sh, user-drives.sh and wine-session.sh: each checked on its own
 for file in command user-drives wine-session; do source "$root/scripts/$file.sh"; done
 user_drive_describe() { echo "(not asked here)"; }   # findmnt, four times a drive: not under test
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
@@ -39,8 +40,8 @@ user_entry() {
 # usage: session_case SEED   (how many directories, their files, when files appear, how it ends)
 session_case() {
   RANDOM=$1
-  local case=$work/s$1 dirs=() i j when n=$((RANDOM % 4 + 1)) ending=$((RANDOM % 3)) own link id before=() left
-  local letters=($USER_DRIVE_LETTERS)   # the N-th directory mapped is the N-th of them
+  local case=$work/s$1 dirs=() i j when n=$((RANDOM % 4 + 1)) ending=$((RANDOM % 3)) own link before=() left
+  local letters; read -r -a letters <<<"$USER_DRIVE_LETTERS"   # the N-th directory mapped is the N-th of them
   mkdir -p "$case/prefix/dosdevices" "$case/prefix.session"
   for ((i = 0; i < n; i++)); do
     dirs+=("$case/d$i") && mkdir "$case/d$i"
@@ -51,7 +52,7 @@ session_case() {
   session_map_dirs "${dirs[@]}" >/dev/null || { fail "seed $1: the directories could not be mapped"; return; }
   for ((i = 0; i < n; i++)); do
     link=$WINEPREFIX/dosdevices/${letters[i]}: own=$(readlink "$link")
-    [[ $own == "${dirs[i]}"/ferrulon-run.?????? ]] && [ -d "$own" ] && [ -z "$(ls -A "$own")" ] ||
+    { [[ $own == "${dirs[i]}"/ferrulon-run.?????? ]] && [ -d "$own" ] && [ -z "$(ls -A "$own")" ]; } ||
       fail "seed $1: drive ${letters[i]}: is not a new, empty directory in ${dirs[i]}: $own"
     when=$((RANDOM % 3))   # when a file of the user's appears: during its turn, after it, or none
     [ "$when" != 0 ] || user_entry "${dirs[i]}"
@@ -75,7 +76,7 @@ session_case() {
     [ "$(snapshot "${dirs[i]}")" = "${before[i]}" ] || { fail "seed $1 (ending $ending): ${dirs[i]} changed:"; diff <(echo "${before[i]}") <(snapshot "${dirs[i]}") | sed 's/^/  /'; }
   done
   left=$(ls -A "$case/prefix/dosdevices"; for ((i = ending == 2; i < n; i++)); do ls -d "${dirs[i]}"/ferrulon-run.* 2>/dev/null; done)
-  [ -z "$left" ] && [ ! -e "$SESSION_DIR" ] || fail "seed $1 (ending $ending): left behind: $left"
+  { [ -z "$left" ] && [ ! -e "$SESSION_DIR" ]; } || fail "seed $1 (ending $ending): left behind: $left"
   [ "$([ -e "$case/res" ] && echo 1 || echo 0)" = "$finished" ] || fail "seed $1: a results folder with $finished runs finished: $(ls "$case/res" 2>&1)"
   rm -rf "$case"
 }
@@ -90,6 +91,7 @@ unset WINEPREFIX WINESERVER SESSION_DIR
 # when its number now belongs to another process, by one of sixteen starting together (at LOCK_GO);
 # kept by the same process; with --wait (LOCK_WAIT), waited for.
 locked() {
+  # shellcheck disable=SC2016 # the lock's holder: a script of its own, in single quotes
   timeout 20 bash -c 'source "$0/scripts/command.sh"; command_begin
     until [ ! -v LOCK_GO ] || [ -e "$LOCK_GO" ]; do sleep 0.01; done
     command_lock "$1" demo ${LOCK_WAIT:-}; echo taken; "${@:2}"' "$root" "$work/b" "$@" 2>&1

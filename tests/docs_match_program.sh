@@ -14,11 +14,12 @@ texts=$(grep '^constexpr wchar_t' "$root/ui/texts.h" | grep -v -e 'WindowTitle\[
         sed 's/.*= L" *\([^"]*[^ "]\) *";.*/\1/')
 options=$({ grep '^# usage:' "$root/scripts/run.sh"; grep -E '^ +--[a-z].*\)' "$root/scripts/compare.sh"; } |
           grep -oE -- '--[a-z]+' | sort -u)
-[ -n "$texts" ] && [ -n "$options" ] || { echo "found no texts or options"; exit 1; }
+{ [ -n "$texts" ] && [ -n "$options" ]; } || { echo "found no texts or options"; exit 1; }
 
+# shellcheck disable=SC2016 # the stub's own script
 mkdir "$work/bin" && printf '#!/bin/sh\necho $$ >"$0.pid"\nexec sleep 30\n' | install /dev/stdin "$work/bin/dpkg-query"
 unset DISPLAY && export PATH=$work/bin:$PATH FERRULON_BUILD=$work/build
-run() { exec bash "$root/scripts/run.sh" "$@" &>/dev/null; }
+run() { exec bash "$root/scripts/run.sh" &>/dev/null; }
 (timeout 20 bash "$root/scripts/run.sh" --runs 0 &>/dev/null) || codes="refused:$?"
 set -m   # each in a process group of its own, where SIGINT is not ignored
 for signal in SIGINT SIGTERM SIGHUP; do
@@ -28,13 +29,13 @@ for signal in SIGINT SIGTERM SIGHUP; do
   ps -o stat= -p "$(cat "$work/bin/dpkg-query.pid")" | grep -qv Z && { echo "FAILED: $signal left a child"; missing=1; }
 done
 python3 "$root/scripts/results.py" header >"$work/runs.csv"
-for run in green,1234 red,; do   # verdict,score
+for run in green,1234 "red,"; do   # verdict,score
   echo "2026-12-01T00:00:00+00:00,/media/${run%,*},/dev/sdb1,vfat,rw,1,$run" >>"$work/runs.csv"
   codes+=" ${run%,*}:$(python3 "$root/scripts/results.py" exit-code "$work/runs.csv" 1)"
 done
 
 for doc in "README.md Messages" "README.zh-CN.md 提示信息和窗口文字"; do
-  set -- $doc
+  set -- "${doc%% *}" "${doc#* }"
   rows=$(sed -n "/^## $2\$/,/^## /p" "$root/$1" | grep '^|')
   while IFS= read -r text; do
     grep -qF "\`$text\`" <<<"$rows" || lack "$1" "\`$text\` (ui/texts.h) in the table under ## $2"
@@ -48,4 +49,4 @@ for pair in $codes; do
   grep -q "^| \`${pair#*:}\` |.*${pair%:*}" <<<"$rows" || lack README.md "exit code ${pair#*:} for ${pair%:*}"
 done
 [ "$(wc -l <<<"$rows")" = "$(tr ' ' '\n' <<<"$codes" | cut -d: -f2 | sort -u | wc -l)" ] || lack README.md "only $codes"
-[ "$missing" = 0 ] && echo "documents match: $(echo "$texts" | wc -l) texts, options $(echo $options), codes $codes"
+[ "$missing" = 0 ] && echo "documents match: $(echo "$texts" | wc -l) texts, options ${options//$'\n'/ }, codes $codes"

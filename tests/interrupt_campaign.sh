@@ -33,7 +33,7 @@ leftovers() {
   find "$camp/$1/tmp" "$camp/$1/shm" "$camp/$1/dir" -mindepth 1 -printf 'left %p\n'
   local prefix id   # Wine's server directories, in /tmp or the user's run directory
   for prefix in "$build"/wineprefix*/; do
-    id=$(printf 'server-%x-%x' $(stat -c '%d %i' -- "$prefix"))
+    id=$(stat -c '%d %i' -- "$prefix") && id=$(printf 'server-%x-%x' "${id% *}" "${id#* }")
     { compgen -G "/tmp/wine-*/$id"; compgen -G "/run/user/$(id -u)/wine/$id"; } | sed 's/^/left /'
   done
 }

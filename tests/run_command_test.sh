@@ -21,6 +21,7 @@ for tool in dpkg-query apt-get cmake wine64 Xvfb python3; do printf '#!/bin/sh\n
 chmod +x "$work/bin"/*
 snapshot() { find "$1" -printf '%P %y %s %l %m\0' | sort -z | md5sum; }
 
+# shellcheck disable=SC1003,SC2016,SC2054 # names as a user may type them: quotes, $, a backslash, a comma
 pieces=(a stick " " "U盘" "数据 2" -x --runs "'q'" '"' , '$HOME' '`id`' '*' '?' '[a]' '\' é ı tfile.frl . ..)
 controls=($'\n' $'\t' $'\r' $'\001' $'\177' $'\302\205')
 # NAME: 1 to 3 pieces, one time in four with a control character somewhere, at the end too (kept in
@@ -67,6 +68,7 @@ one_case() {
       *) mkdir "$name" ;;
     esac
     [[ $name == *[[:cntrl:]]* ]] && bad+="control "
+    # shellcheck disable=SC2190 # an indexed array; shellcheck takes it for compare.sh's associative one
     given+=("$name")
   done
   out=()
@@ -83,15 +85,15 @@ one_case() {
   if [ -n "$bad" ]; then   # refused by the command itself: exit code 2, one line, nothing installed, built or changed
     env -u DISPLAY PATH="$work/bin:$PATH" FERRULON_BUILD="$work/build" bash "$root/scripts/run.sh" "${out[@]}" -- \
       "${given[@]}" 2>"$err" >"$work/stdout" || status=$?
-    [ "$status" = 2 ] && [ "$(wc -l <"$err")" = 1 ] && grep -q '^refused: ' "$err" && [ ! -s "$work/stdout" ] &&
-      [ ! -e "$reached" ] && [ ! -e "$work/build" ] ||
+    { [ "$status" = 2 ] && [ "$(wc -l <"$err")" = 1 ] && grep -q '^refused: ' "$err" && [ ! -s "$work/stdout" ] &&
+      [ ! -e "$reached" ] && [ ! -e "$work/build" ]; } ||
       fail "seed $1 ($bad): exit code $status, reached $(cat "$reached" 2>/dev/null), $(cat -A "$err")"
     rm -f "$reached"
   elif ! compare_check settings dirs paths "${out[@]}" -- "${given[@]}" 2>"$err" >"$work/stdout" || [ -s "$err" ]; then
     fail "seed $1: refused although every name is sound: $(cat -A "$err")"
   else
     for i in "${!given[@]}"; do
-      [ "${dirs[i]}" = "${given[i]}" ] && [ "${paths[i]}" = "$(realpath -e -- "${given[i]}")" ] ||
+      { [ "${dirs[i]}" = "${given[i]}" ] && [ "${paths[i]}" = "$(realpath -e -- "${given[i]}")" ]; } ||
         fail "seed $1: ${given[i]@Q} came back as ${dirs[i]@Q}, resolved as ${paths[i]@Q}"
     done
     [ ${#out[@]} = 0 ] || [ "${settings[out_path]}" = "$(realpath -m -- "${out[1]}")" ] || fail "seed $1: --out"
@@ -126,7 +128,7 @@ refused: unknown option --run $usage"
 mkdir -p "$work/res/old" && echo kept >"$work/res/old/runs.csv" && : >"$work/res/file"
 made=$(compare_results_folder "$work/res/new") && made+=" $(compare_results_folder "$work/res/old")"
 expect "results folders" "${made//$work\/res\//}|$(cat "$work/res/old/runs.csv")|$(compare_results_folder "$work/res/file/x" 2>&1)" \
-  "new old/$(date +%Y-%m-%d-%H%M)${made##*/old/$(date +%Y-%m-%d-%H%M)}|kept|refused: the results folder $work/res/file/x cannot be made, nor a new folder in it"
+  "new old/$(date +%Y-%m-%d-%H%M)${made##*/old/"$(date +%Y-%m-%d-%H%M)"}|kept|refused: the results folder $work/res/file/x cannot be made, nor a new folder in it"
 [ -z "$(find "$work/res/new" "$work/res/old/"*-* -mindepth 1)" ] || fail "a new results folder is not empty"
 
 echo "$failures failed"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2016,SC2034 # the checks are shell text that check runs (users is read there)
 # The headless measurement end to end, in the tests' Wine session (through wine-run --): two
 # directories, two runs asked of each, the second holding a user's tfile.frl from the start and
 # another test file of the user's arriving while the first is measured: both are left as they were.
@@ -9,7 +10,7 @@
 # usage: compare-drives.sh REPOSITORY BUILD   (through ctest, which preloads the fault library)
 set -euo pipefail
 root=$1 build=$2
-[ -n "${FERRULON_DRIVE_BASE:-}" ] && [[ ${LD_PRELOAD:-} == *tfile_faults* ]] || { echo "needs the test drives and the fault library"; exit 1; }
+{ [ -n "${FERRULON_DRIVE_BASE:-}" ] && [[ ${LD_PRELOAD:-} == *tfile_faults* ]]; } || { echo "needs the test drives and the fault library"; exit 1; }
 work=$(mktemp -d "$FERRULON_DRIVE_BASE/compare.XXXXXX")
 trap 'rm -rf "$work" "$FERRULON_DRIVE_BASE"/{faults.settings,requests.log}' EXIT
 mkdir "$work/a" "$work/b" "$work/tmp"
@@ -23,7 +24,7 @@ check() { eval "$2" || { echo "FAILED: $1"; failed=1; }; }
 nothing_left() {
   local links=("$prefix"/dosdevices/[d-y]:) left id servers
   left=$(find "$work/tmp" "$work/a" "$work/b" -mindepth 1 ! -name tfile.frl ! -name TFILE.FRL)
-  id=$(printf 'server-%x-%x' $(stat -c '%d %i' -- "$prefix"))
+  id=$(stat -c '%d %i' -- "$prefix") && id=$(printf 'server-%x-%x' "${id% *}" "${id#* }")
   servers=$(compgen -G "/tmp/wine-*/$id"; compgen -G "/run/user/$(id -u)/wine/$id" || true)
   check "$1: no drive link, session record, temporary file, Wine server directory or directory of the run's own left (links: ${links[*]}; left: $left; server: $servers)" \
     '[ ! -e "${links[0]}" ] && [ ! -L "${links[0]}" ] && [ ! -e "$prefix.session" ] && [ -z "$left" ] && [ -z "$servers" ]'

@@ -6,7 +6,7 @@
 # and 200 a cycle) are not watched; opening, closing after a write and every change to a name are.
 # usage: watch-files.sh WINE_RUN E2E_TESTS GTEST_FILTER
 set -eu
-[ -n "${FERRULON_DRIVE_BASE:-}" ] && [ -n "${WINEPREFIX:-}" ] || { echo "no test drives mapped"; exit 1; }
+{ [ -n "${FERRULON_DRIVE_BASE:-}" ] && [ -n "${WINEPREFIX:-}" ]; } || { echo "no test drives mapped"; exit 1; }
 # In the test drives' folder, which the session removes however the test command ends: a test stopped
 # with it may never get to run its trap (ctest leaves its tests on SIGTERM; the command kills them).
 work=$(mktemp -d "$FERRULON_DRIVE_BASE/watch.XXXXXX") watcher=
@@ -17,6 +17,7 @@ mkdir "$work/start"
 inotifywait -m --format '%w|%f|%e' -o "$work/events" -e open,close_write,attrib,create,delete,move,delete_self,move_self \
   "$work/start" "$WINEPREFIX/drive_c" "$FERRULON_DRIVE_BASE"/? 2>"$work/watch.log" &
 watcher=$!
+# shellcheck disable=SC2016 # a script of its own
 timeout 10 sh -c 'until grep -q "Watches established" "$1"; do sleep 0.1; done' - "$work/watch.log" ||
   { cat "$work/watch.log"; exit 1; }
 
