@@ -12,10 +12,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-
-namespace engine {
-struct FileCallTable;
-}
+#include "engine/file_calls.h"
 
 // The requests each fault counts, from 1.
 enum Counter { Reads, Seeks, Writes, Creates, Opens, Closes, WriteCloses, Attributes, Deletes, Counters };

@@ -124,12 +124,11 @@ class Ferrulon : public ::testing::Test {
 
   // Once a pass of the run going on has ended, Stop: the window resets and the drive's tfile.frl is gone.
   void StopAfterAPass(wchar_t letter) {
-    ASSERT_TRUE(WaitFor(program_, 60000, why_,
-                        [&] {
-                          const int bar = ProgressOf(program_);
-                          return bar >= 0 && bar <= 490;
-                        }))
-        << "one pass done: " << Seen();
+    const auto passDone = [&] {
+      const int bar = ProgressOf(program_);
+      return bar >= 0 && bar <= 490;
+    };
+    ASSERT_TRUE(WaitFor(program_, 60000, why_, passDone)) << "one pass done: " << Seen();
     ClickControl(Control(ui::StopButton));
     ASSERT_TRUE(WaitFor(program_, 30000, why_, [&] { return ShowsReset(); })) << Seen();
     EXPECT_FALSE(PathExists(TestFileOn(letter))) << "the stopped run's tfile.frl is removed";
