@@ -26,7 +26,8 @@ for signal in SIGINT SIGTERM SIGHUP; do
   rm -f "$work/bin/dpkg-query.pid" && { run & }
   for _ in {1..100}; do [ -s "$work/bin/dpkg-query.pid" ] && break; sleep 0.1; done
   kill -s "$signal" $! && wait $! || codes+=" $signal:$?"
-  ps -o stat= -p "$(cat "$work/bin/dpkg-query.pid")" | grep -qv Z && { echo "FAILED: $signal left a child"; missing=1; }
+  state=$(ps -o stat= -p "$(cat "$work/bin/dpkg-query.pid")") && [[ $state != *Z* ]] &&
+    { echo "FAILED: $signal left a child"; missing=1; }
 done
 python3 "$root/scripts/results.py" header >"$work/runs.csv"
 for run in green,1234 "red,"; do   # verdict,score

@@ -30,10 +30,14 @@ bool BannerPixelsAre(const Program& program, COLORREF color) {
 
 bool WaitFor(const Program& program, DWORD timeoutMs, std::string& why, const std::function<bool()>& condition) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  while (!condition()) {
+  for (;;) {
+    // Looked for before the condition is asked: a box that appears just after is what the condition
+    // may be waiting for, and it is asked once more before the box counts against it.
+    const bool boxShown = FindMessageBox(program) != nullptr;
+    if (condition()) break;
     if (!IsRunning(program)) {
       why = "the program ended with exit code " + std::to_string(WaitForExit(program, 0));
-    } else if (FindMessageBox(program) != nullptr) {
+    } else if (boxShown) {
       why = "a message box appeared";
     } else if (GetTickCount64() >= deadline) {
       why = "it did not happen within " + std::to_string(timeoutMs / 1000) + " s";
